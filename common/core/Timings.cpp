@@ -1,0 +1,12 @@
+#include "Timings.h"
+
+namespace common {
+
+Timings& timings() {
+    static Timings t;
+    return t;
+}
+
+void ResetTimings() { timings() = Timings{}; }
+
+}  // namespace common

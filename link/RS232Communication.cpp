@@ -1,0 +1,218 @@
+#include "RS232Communication.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "common/core/Timings.h"
+
+namespace links {
+
+namespace detail {
+bool SetCustomSpeed(int fd, int baud);
+}
+
+namespace {
+
+constexpr char kNoCarrier[] = "NO CARRIER";
+constexpr int kNoCarrierLength = 10;
+
+speed_t StandardSpeed(int baud) {
+    switch (baud) {
+        case 1200: return B1200;
+        case 2400: return B2400;
+        case 4800: return B4800;
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+std::string SerialDevicePath(int portNumber) {
+    return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+bool IsSupportedBaudRate(int baud) { return StandardSpeed(baud) != 0 || baud == 14400; }
+
+TRS232_Communication::~TRS232_Communication() { Close(); }
+
+bool TRS232_Communication::Configure() {
+    termios t{};
+    if (::tcgetattr(Handle, &t) != 0) {
+        lastError_ = "не удалось прочитать настройки порта: " + std::string(std::strerror(errno));
+        return false;
+    }
+    // Raw 8N1; reads return at once with whatever is waiting.
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~(CSTOPB | PARENB | CSIZE | CRTSCTS);
+    t.c_cflag |= CS8 | CREAD | CLOCAL;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    const speed_t sp = StandardSpeed(BaudRate);
+    if (sp != 0) {
+        ::cfsetispeed(&t, sp);
+        ::cfsetospeed(&t, sp);
+    }
+    bool ok = ::tcsetattr(Handle, TCSANOW, &t) == 0;
+    if (ok && sp == 0) ok = BaudRate > 0 && detail::SetCustomSpeed(Handle, BaudRate);
+    if (!ok) lastError_ = "не удалось установить скорость " + std::to_string(BaudRate) + " бит/с";
+    // DTR cleared, RTS set. A pseudo-terminal has no modem lines: that is fine.
+    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
+    ::ioctl(Handle, TIOCMBIC, &dtr);
+    ::ioctl(Handle, TIOCMBIS, &rts);
+    return ok;
+}
+
+bool TRS232_Communication::Open() {
+    lastError_.clear();
+    const std::string path = Device();
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        lastError_ = path + ": " + std::strerror(errno);
+        return false;
+    }
+    // Not shared: refuse a port another program holds, and keep others out.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        lastError_ = path + ": порт занят другой программой";
+        ::close(fd);
+        return false;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    // Writes block until the driver took the bytes; reads never block (VMIN=VTIME=0).
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    Handle = fd;
+    Opened = true;
+
+    bool result = Configure();
+    if (result) {
+        Connected = true;
+        if (!PhoneNumber.empty()) {
+            ExtraTimeout += 20000;
+            const auto& t = common::timings();
+            common::SleepMs(t.modemSettleMs);
+            PurgeInput();
+            // Hang up a call an earlier connection may have left open.
+            if (ModemCommand(*this, "+++", "OK", t.modemCommandMs)) {
+                ModemCommand(*this, "ATH\r\n", "OK", t.modemCommandMs);
+                common::SleepMs(t.modemAfterHangupMs);
+            }
+            // Without an answer to AT or ATE0 the call is abandoned here; Connected
+            // stays true so that Close still sends the hang-up sequence.
+            if (!ModemCommand(*this, "AT\r\n", "OK", t.modemCommandMs)) {
+                lastError_ = "модем не ответил на AT";
+                return false;
+            }
+            if (!ModemCommand(*this, "ATE0\r\n", "OK", t.modemCommandMs)) {
+                lastError_ = "модем не ответил на ATE0";
+                return false;
+            }
+            result = ModemCommand(*this, "ATD" + PhoneNumber + "\r\n", "CONNECT", t.modemConnectMs);
+            if (!result) lastError_ = "нет соединения с номером " + PhoneNumber;
+        }
+    }
+    Connected = result;
+    WatchCount = 0;
+    WatchArmed = true;
+    return result;
+}
+
+bool TRS232_Communication::Close() {
+    if (Connected && !PhoneNumber.empty()) {
+        const auto& t = common::timings();
+        common::SleepMs(t.modemCloseGuardMs);
+        ModemCommand(*this, "+++", "OK", t.modemCommandMs);
+        ModemCommand(*this, "ATH\r\n", "OK", t.modemCommandMs);
+    }
+    if (Opened && Handle >= 0) {
+        int lines = TIOCM_DTR | TIOCM_RTS;
+        ::ioctl(Handle, TIOCMBIC, &lines);
+        ::flock(Handle, LOCK_UN);
+        ::close(Handle);
+    }
+    Handle = -1;
+    Connected = false;
+    Opened = false;
+    return true;
+}
+
+bool TRS232_Communication::Write(const std::uint8_t* data, int count) {
+    if (Handle < 0) return false;
+    PurgeInput();  // every request starts with an empty receive buffer
+    int done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(Handle, data + done, static_cast<std::size_t>(count - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        done += static_cast<int>(n);
+    }
+    return true;
+}
+
+void TRS232_Communication::Watch(std::uint8_t b) {
+    if (WatchCount >= kNoCarrierLength) {
+        Connected = false;  // fires on the read after the tenth matching byte
+    } else if (b == static_cast<std::uint8_t>(kNoCarrier[WatchCount])) {
+        ++WatchCount;
+    } else {
+        // A mismatch may itself start the pattern ("NNO CARRIER").
+        WatchCount = b == static_cast<std::uint8_t>(kNoCarrier[0]) ? 1 : 0;
+    }
+}
+
+bool TRS232_Communication::Read(std::uint8_t* buffer, int& count) {
+    if (Handle < 0) return false;
+    ssize_t n;
+    do {
+        n = ::read(Handle, buffer, static_cast<std::size_t>(count));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return false;
+    if (WatchArmed && n > 0) Watch(buffer[0]);
+    return n == count;
+}
+
+std::int32_t TRS232_Communication::InQueue() {
+    if (Handle < 0) return 0;
+    int n = 0;
+    if (::ioctl(Handle, FIONREAD, &n) != 0) return 0;
+    return n;
+}
+
+void TRS232_Communication::PurgeInput() {
+    if (Handle >= 0) ::tcflush(Handle, TCIFLUSH);
+}
+
+void TRS232_Communication::WaitReadable(common::Clock::time_point deadline) {
+    if (Handle < 0) {
+        TCommunication::WaitReadable(deadline);
+        return;
+    }
+    // Without a window to keep alive the wait lasts to the deadline.
+    const auto sliceEnd = common::HasProcessEventsHook() ? std::min(deadline, common::Clock::now() + common::kEventSlice) : deadline;
+    pollfd p{Handle, POLLIN, 0};
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(sliceEnd - common::Clock::now());
+    const int r = ::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+    if (r > 0 && !(p.revents & POLLIN)) {
+        // Hang-up of the far end of a pseudo-terminal: nothing will come, but
+        // poll keeps reporting it. Sleep out the slice rather than spin.
+        std::this_thread::sleep_until(sliceEnd);
+    }
+    common::ProcessPendingEvents();
+}
+
+}  // namespace links

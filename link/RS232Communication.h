@@ -1,0 +1,49 @@
+#pragma once
+// Serial link, optionally through a Hayes modem that dials PhoneNumber.
+//
+// Port numbers map to devices by one rule: port n is /dev/ttyS<n-1> (COM1 is
+// /dev/ttyS0). A USB adapter, a pseudo-terminal or any other device is named
+// directly with DevicePath, which then wins over PortNumber.
+
+#include <string>
+
+#include "Communication.h"
+
+namespace links {
+
+// Device of a serial port number: /dev/ttyS<n-1>.
+std::string SerialDevicePath(int portNumber);
+
+class TRS232_Communication : public TCommunication {
+public:
+    TRS232_Communication() = default;
+    ~TRS232_Communication() override;
+
+    int Handle = -1;             // file descriptor, -1 while closed
+    std::int32_t PortNumber = 0;
+    std::int32_t BaudRate = 9600;
+    std::string PhoneNumber;     // empty: direct line; else Open dials it
+    std::int32_t WatchCount = 0; // bytes of "NO CARRIER" seen in a row
+    bool WatchArmed = false;
+    std::string DevicePath;      // overrides PortNumber when not empty
+
+    bool Open() override;
+    bool Close() override;
+    bool Write(const std::uint8_t* data, int count) override;
+    bool Read(std::uint8_t* buffer, int& count) override;
+    std::int32_t InQueue() override;
+    void PurgeInput() override;
+    void WaitReadable(common::Clock::time_point deadline) override;
+
+    std::string Device() const { return DevicePath.empty() ? SerialDevicePath(PortNumber) : DevicePath; }
+
+private:
+    bool Configure();
+    bool Dial();
+    void Watch(std::uint8_t b);
+};
+
+// True for the speeds the serial links accept.
+bool IsSupportedBaudRate(int baud);
+
+}  // namespace links
