@@ -11,64 +11,22 @@
 #include <cstring>
 #include <thread>
 
+#include "common/core/SerialPort.h"
 #include "common/core/Timings.h"
 
 namespace links {
 
-namespace detail {
-bool SetCustomSpeed(int fd, int baud);
-}
-
 namespace {
-
 constexpr char kNoCarrier[] = "NO CARRIER";
 constexpr int kNoCarrierLength = 10;
-
-speed_t StandardSpeed(int baud) {
-    switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return 0;
-    }
-}
-
 }  // namespace
 
-std::string SerialDevicePath(int portNumber) {
-    return "/dev/ttyS" + std::to_string(portNumber - 1);
-}
-
-bool IsSupportedBaudRate(int baud) { return StandardSpeed(baud) != 0 || baud == 14400; }
+bool IsSupportedBaudRate(int baud) { return common::IsStandardBaudRate(baud); }
 
 TRS232_Communication::~TRS232_Communication() { Close(); }
 
 bool TRS232_Communication::Configure() {
-    termios t{};
-    if (::tcgetattr(Handle, &t) != 0) {
-        lastError_ = "не удалось прочитать настройки порта: " + std::string(std::strerror(errno));
-        return false;
-    }
-    // Raw 8N1; reads return at once with whatever is waiting.
-    ::cfmakeraw(&t);
-    t.c_cflag &= ~(CSTOPB | PARENB | CSIZE | CRTSCTS);
-    t.c_cflag |= CS8 | CREAD | CLOCAL;
-    t.c_iflag &= ~(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    const speed_t sp = StandardSpeed(BaudRate);
-    if (sp != 0) {
-        ::cfsetispeed(&t, sp);
-        ::cfsetospeed(&t, sp);
-    }
-    bool ok = ::tcsetattr(Handle, TCSANOW, &t) == 0;
-    if (ok && sp == 0) ok = BaudRate > 0 && detail::SetCustomSpeed(Handle, BaudRate);
-    if (!ok) lastError_ = "не удалось установить скорость " + std::to_string(BaudRate) + " бит/с";
+    const bool ok = common::ConfigureSerialPort(Handle, BaudRate, lastError_);
     // DTR cleared, RTS set. A pseudo-terminal has no modem lines: that is fine.
     int dtr = TIOCM_DTR, rts = TIOCM_RTS;
     ::ioctl(Handle, TIOCMBIC, &dtr);

@@ -1,18 +1,17 @@
 #pragma once
 // Serial link, optionally through a Hayes modem that dials PhoneNumber.
 //
-// Port numbers map to devices by one rule: port n is /dev/ttyS<n-1> (COM1 is
-// /dev/ttyS0). A USB adapter, a pseudo-terminal or any other device is named
-// directly with DevicePath, which then wins over PortNumber.
+// PortNumber maps to a device by common::SerialDevicePath; DevicePath, when
+// set, names any device directly (a USB adapter, a pseudo-terminal).
 
 #include <string>
 
 #include "Communication.h"
+#include "common/core/SerialPort.h"
 
 namespace links {
 
-// Device of a serial port number: /dev/ttyS<n-1>.
-std::string SerialDevicePath(int portNumber);
+using common::SerialDevicePath;
 
 class TRS232_Communication : public TCommunication {
 public:
