@@ -94,6 +94,7 @@ TEST(Sim5xPty, AnswersOnAPseudoTerminalAcrossReopens) {
         const int fd = OpenLine(path);
         ASSERT_GE(fd, 0) << path;
         wire::WriteAll(fd, {0x7E, 0x00, 0x02, 0xBC});  // end of session: no reply
+        EXPECT_TRUE(meter.waitUntil([round](const Counters& c) { return c.sessionsEnded > static_cast<unsigned>(round); }, 10000));
         const auto auth = Ask(fd, wire::Auth(1234567, 1));
         ASSERT_TRUE(auth) << "round " << round;
         EXPECT_EQ(auth->code, 4);

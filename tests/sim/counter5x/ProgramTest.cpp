@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "tests/sim/counter5x/Wire.h"
+#include "tests/support/Loopback.h"
 
 extern char** environ;
 
@@ -160,6 +161,21 @@ TEST(Sim5xProgram, PtyPrintsItsPathAndAnswers) {
     EXPECT_EQ(again.readLine(20000).rfind("/dev/", 0), 0u);
     EXPECT_EQ(again.stop(SIGINT, 20000), 0) << again.err();
     EXPECT_NE(again.err().find("meter 42, identifier 7, version 51, write password 5"), std::string::npos) << again.err();
+}
+
+TEST(Sim5xProgram, ConnectAnswersTheServer) {
+    testsupport::LoopbackServer server;
+    Child sim({"--connect", "127.0.0.1:" + std::to_string(server.port()), "--fault-version", "55", "--kopecks"});
+    ASSERT_TRUE(sim.started());
+    ASSERT_TRUE(server.accept(20000));
+    server.send(wire::Auth(1234567, 1));
+    const auto auth = wire::Parse(server.receive(10000, 12));
+    ASSERT_TRUE(auth);
+    EXPECT_EQ(auth->code, 4);
+    EXPECT_EQ(auth->data.at(0), 55);
+    EXPECT_EQ(auth->data.at(7) & 0x02, 0x02);
+    EXPECT_EQ(sim.stop(SIGTERM, 20000), 0) << sim.err();
+    EXPECT_EQ(sim.out(), "");
 }
 
 TEST(Sim5xProgram, BadStartsEndWithAMessage) {
