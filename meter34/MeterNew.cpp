@@ -115,6 +115,15 @@ bool TMeter::CheckReply(std::uint8_t* frame, int& length) {
     }
     if (frame[9] & 0x80) Cipher(payload + 1, static_cast<std::size_t>(n - 1), SessionKey);
     if (Sum8(payload, static_cast<std::size_t>(n - 1)) != payload[n - 1]) {
+        // The result code travels in clear. When the frame check held but the
+        // deciphered sum does not, the keys differ; a refusal is still a
+        // refusal, and its code is what the user needs to see.
+        if ((frame[9] & 0x80) && payload[0] != 0) {
+            ResultCode = payload[0];
+            frame[0] = payload[0];
+            length = 1;
+            return true;
+        }
         ResultCode = kResultDataCheck;
         return false;
     }
