@@ -100,6 +100,7 @@ bool TMeterConnection::Open(const ConnectionSettings& s) {
     if (ControllerPossible(type) && s.UseController) {
         ExitControllerMode(*Link);
         ControllerFailed = !EnterControllerMode(*Link, s.ControllerPassword);
+        if (ControllerFailed && OnControllerFailed) OnControllerFailed();
         common::SleepMs(common::timings().controllerAfterLoginMs);
     }
 

@@ -78,6 +78,9 @@ public:
 
     std::string ErrorText;
     bool ControllerFailed = false;
+    // Called at once when the controller refuses the login (before the pause
+    // that follows it), so a window can say so while the connection goes on.
+    std::function<void()> OnControllerFailed;
 
     // Applies the addressing of one operation: meter number and version, and
     // the PLC modem ID or the radio route ("Доп. параметры"). false with the
