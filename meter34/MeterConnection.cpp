@@ -80,7 +80,8 @@ bool TMeterConnection::Open(const ConnectionSettings& s) {
         long long baud = 0;
         // A hand-edited settings file may hold anything here: refuse before the port is touched.
         if (!ParseInteger(s.BaudRateText, baud) || baud <= 0 || baud > INT_MAX) {
-            ErrorText = "Скорость обмена \"" + s.BaudRateText + "\" не является числом";
+            ErrorText = s.BaudRateText.empty() ? "Не указана скорость обмена"
+                                               : "Скорость обмена «" + s.BaudRateText + "» не является числом";
             return false;
         }
         auto serial = std::make_unique<links::TRS232_Communication>();
