@@ -152,6 +152,12 @@ struct Command {
     console::ExtraChannelKind channel = console::ExtraChannelKind::Channel1On;
 };
 
+std::string JsonArgs(const Command& c) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < c.args.size(); ++i) out += (i ? "," : "") + JsonString(c.args[i]);
+    return out + "]";
+}
+
 std::vector<Command> ParseCommands(const std::vector<std::string>& words) {
     std::vector<Command> out;
     std::size_t i = 0;
@@ -332,8 +338,10 @@ public:
 
     // A failure before any command could run (the connection).
     void ReportConnectionFailure(const std::string& text) {
-        if (o_.json) std::cout << "{\"command\":" << JsonString(o_.commands.front().name) << ",\"ok\":false,\"error\":"
-                               << JsonString(text) << "}" << std::endl;
+        if (o_.json)
+            std::cout << "{\"command\":" << JsonString(o_.commands.front().name) << ",\"args\":"
+                      << JsonArgs(o_.commands.front()) << ",\"ok\":false,\"error\":" << JsonString(text) << "}"
+                      << std::endl;
         std::cerr << "ostrilon-cli: " << text << std::endl;
     }
 
@@ -363,7 +371,7 @@ private:
                 return Fail(c, c.name + ": " + link_.LastFailureText());
         }
         if (o_.json) {
-            std::cout << "{\"command\":" << JsonString(c.name) << ",\"ok\":true,\"meter\":" << *o_.meter
+            std::cout << "{\"command\":" << JsonString(c.name) << ",\"args\":" << JsonArgs(c) << ",\"ok\":true,\"meter\":" << *o_.meter
                       << ",\"version\":" << static_cast<int>(link_.CounterVersion)
                       << ",\"money\":" << JsonString(link_.RublesMode ? "rubles" : "kopecks") << jsonExtra << "}"
                       << std::endl;
@@ -424,8 +432,8 @@ private:
 
     bool Fail(const Command& c, const std::string& text) {
         if (o_.json)
-            std::cout << "{\"command\":" << JsonString(c.name) << ",\"ok\":false,\"error\":" << JsonString(text) << "}"
-                      << std::endl;
+            std::cout << "{\"command\":" << JsonString(c.name) << ",\"args\":" << JsonArgs(c)
+                      << ",\"ok\":false,\"error\":" << JsonString(text) << "}" << std::endl;
         std::cerr << "ostrilon-cli: " << text << std::endl;
         return false;
     }
@@ -456,16 +464,23 @@ int RunSerial(const Options& o) {
     return ok ? kExitOk : kExitFailed;
 }
 
+// Installs the event hook for the life of the server run.
+struct EventHook {
+    explicit EventHook(std::function<void()> hook) { common::SetProcessEventsHook(std::move(hook)); }
+    ~EventHook() { common::SetProcessEventsHook({}); }
+    EventHook(const EventHook&) = delete;
+    EventHook& operator=(const EventHook&) = delete;
+};
+
 int RunServer(const Options& o) {
     MainThreadCalls calls;
-    common::SetProcessEventsHook([&calls] { calls.RunPending(); });
+    const EventHook hook([&calls] { calls.RunPending(); });
     console::TTCPIPCommunication link([&calls](std::function<void()> f) { calls.RunOnMain(std::move(f)); });
     Runner runner(o, link);
     bool connected = false;
     link.OnConnected = [&connected](console::TCounterCommunication&, bool& flag) { connected = flag; };
     if (!link.StartListening(*o.listenPort, o.address)) {
         runner.ReportConnectionFailure(link.LastError());
-        common::SetProcessEventsHook({});
         return kExitFailed;
     }
     std::cerr << "ostrilon-cli: ожидаю подключения на порту " << link.ListeningPort() << std::endl;
@@ -479,7 +494,6 @@ int RunServer(const Options& o) {
         result = runner.RunAll() ? kExitOk : kExitFailed;
     }
     link.StopListening();
-    common::SetProcessEventsHook({});
     return result;
 }
 
