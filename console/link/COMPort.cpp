@@ -48,7 +48,7 @@ TComPort::~TComPort() { ClosePort(); }
 bool TComPort::OpenPort(std::uint8_t portNumber, int baudRate) {
     if (portNumber == 0) {
         ClosePort();
-        device_ = "COM0";
+        device_ = "порт 0";
         openError_ = "номера портов начинаются с 1";
         deviceOpenFailed_ = true;
         return false;

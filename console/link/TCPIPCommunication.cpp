@@ -244,6 +244,7 @@ bool TTCPIPCommunication::ExchangeFrame(std::uint8_t code, int length, std::uint
     for (;;) {
         got = reply.length.load(std::memory_order_acquire);
         if (got != -1 || common::Passed(deadline)) break;
+        if (!HasClient()) break;  // the meter side left: no reply can come
         common::ProcessPendingEvents();
         std::unique_lock<std::mutex> lock(reply.mutex);
         const auto until = slices ? std::min(deadline, common::Clock::now() + common::kEventSlice) : deadline;

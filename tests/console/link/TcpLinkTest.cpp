@@ -321,3 +321,16 @@ TEST_F(TcpLink, ListeningFailuresSayWhy) {
     link->StopListening();
     EXPECT_TRUE(link->StartListening(port, "127.0.0.1")) << link->LastError();
 }
+
+TEST_F(TcpLink, ClientLeavingDuringTheWaitEndsItEarly) {
+    common::timings().consoleTcpReplyMs = 5000;
+    auto c = Connect();
+    std::thread meter([&] {
+        EXPECT_FALSE(c->ReadFrame(5000).empty());
+        c->Close();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(link->ReadArea(3, 0));
+    EXPECT_LT(MsSince(start), 4500);
+    meter.join();
+}
