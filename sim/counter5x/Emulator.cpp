@@ -92,6 +92,7 @@ Emulator::Outgoing Emulator::onFrame(Front front, const std::uint8_t* frame, std
             out.save = reply.changed && !autosave_.empty();
         }
     }
+    changed_.notify_all();
     if (trace) {
         trace(tracedRequest);
         if (replied) trace(tracedReply);
@@ -107,6 +108,7 @@ void Emulator::onBadFrame(Front front, const std::uint8_t* bytes, std::size_t si
         append(LogEntry::Kind::BadRequest, front, bytes, size);
         trace = trace_;
     }
+    changed_.notify_all();
     if (trace) trace(LogEntry{LogEntry::Kind::BadRequest, front, std::vector<std::uint8_t>(bytes, bytes + size)});
 }
 
@@ -116,7 +118,7 @@ void Emulator::noteTcpConnected(bool connected) {
         tcpUp_ = connected;
         if (connected) ++counters_.tcpConnects;
     }
-    tcpCv_.notify_all();
+    changed_.notify_all();
 }
 
 bool Emulator::tcpConnected() const {
@@ -126,7 +128,12 @@ bool Emulator::tcpConnected() const {
 
 bool Emulator::waitTcpConnected(int ms) const {
     std::unique_lock<std::mutex> lock(mu_);
-    return tcpCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return tcpUp_; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return tcpUp_; });
+}
+
+bool Emulator::waitUntil(const std::function<bool(const Counters&)>& pred, int ms) const {
+    std::unique_lock<std::mutex> lock(mu_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return pred(counters_); });
 }
 
 // --- meter state -------------------------------------------------------------------------
@@ -377,9 +384,7 @@ bool Emulator::saveNow() {
         path = autosave_;
     }
     if (path.empty()) return true;
-    // One writer at a time: both fronts may save.
-    static std::mutex saving;
-    std::lock_guard<std::mutex> s(saving);
+    std::lock_guard<std::mutex> s(saveMu_);  // both fronts may save
     std::string error;
     try {
         WriteStateFile(path, captureState());

@@ -83,6 +83,10 @@ public:
     bool tcpConnected() const;
     // Waits until the TCP front is connected (true) or ms pass (false).
     bool waitTcpConnected(int ms) const;
+    // Waits until pred holds for the counters (true) or ms pass (false); the
+    // counters are looked at again after every frame, e.g. to see a request
+    // that gets no reply arrive.
+    bool waitUntil(const std::function<bool(const Counters&)>& pred, int ms) const;
     // Stops both fronts: joins their threads, closes their descriptors.
     void stop();
 
@@ -137,8 +141,8 @@ public:
     // meter (another version, unknown or read-only area, wrong record length).
     void applyState(const StateData& state);
     StateData captureState() const;
-    // After every change made over the line, saves the state to path
-    // (atomically); an empty path switches it off.
+    // After every change made over the line (not by the setters above),
+    // saves the state to path, atomically; an empty path switches it off.
     void setAutosave(const std::string& path);
     // Saves to the autosave path now; false (with lastSaveError) on failure.
     bool saveNow();
@@ -173,7 +177,8 @@ private:
     std::string autosave_;
     std::string saveError_;
     bool tcpUp_ = false;
-    mutable std::condition_variable tcpCv_;
+    mutable std::condition_variable changed_;  // a frame came, or the TCP front connected or dropped
+    std::mutex saveMu_;                        // one writer of the state file at a time
     RequestAssembler direct_;
 
     mutable std::mutex frontsMu_;  // start/stop of the fronts

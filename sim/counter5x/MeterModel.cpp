@@ -210,7 +210,6 @@ MeterModel::Reply MeterModel::authorize(const std::uint8_t* d, std::size_t len) 
     if (channel1_) flags |= kFlagChannel1On;
     if (channel2_) flags |= kFlagChannel2On;
     r.data[7] = flags;
-    r.changed = true;  // the access event
     return r;  // sent unscrambled: the console holds no key yet
 }
 
