@@ -1,0 +1,108 @@
+#pragma once
+// The real main window of Ostrilon on the offscreen platform, with the
+// scripted UI double, short pauses and a private settings file. Compiled
+// into the tests of both builds (with and without the TCP server).
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+#include "common/core/Timings.h"
+#include "common/core/Wait.h"
+#include "common/ui/FormatSettings.h"
+#include "common/ui/OperationProgress.h"
+#include "console/app/Main.h"
+#include "tests/support/qt/ScriptedUi.h"
+
+// Records the title of every runner dialog as it shows.
+class RunnerTitles : public QObject {
+public:
+    RunnerTitles() { qApp->installEventFilter(this); }
+    ~RunnerTitles() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show)
+            if (auto* r = qobject_cast<common::ui::TFrmOperationProgress*>(o)) titles << r->Label1->text();
+        return false;
+    }
+    QStringList titles;
+};
+
+// Processes window events until pred holds or ms pass.
+inline bool WaitFor(const std::function<bool()>& pred, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// The texts of the recorded boxes, for messages of failed checks.
+inline std::string BoxTexts(const testsupport::ScriptedUi& ui) {
+    std::string s;
+    for (const auto& b : ui.boxes) s += "[" + b.caption.toStdString() + "] " + b.text.toStdString() + "\n";
+    return s;
+}
+
+struct OstrilonFixture : ::testing::Test {
+    QTemporaryDir dir;
+    std::unique_ptr<testsupport::ScriptedUi> ui;
+    std::unique_ptr<console::TFrmMain> w;
+
+    void SetUp() override {
+        auto& t = common::timings();
+        t.runnerStartMs = 5;
+        t.consoleSendPauseMs = 2;
+        // A reply's first byte may take 10 polls: generous for a loaded machine.
+        t.consolePollMs = 40;
+        common::ui::SetFormats(common::ui::FormatSettings::Russian());
+        common::ui::InstallEventHook();
+        ui = std::make_unique<testsupport::ScriptedUi>();
+        w = std::make_unique<console::TFrmMain>(SettingsPath());
+    }
+    void TearDown() override {
+        if (w) w->close();
+        w.reset();
+        ui.reset();
+        common::SetProcessEventsHook({});
+        common::ResetTimings();
+    }
+    QString SettingsPath() const { return dir.filePath("Ostrilon.INI"); }
+
+    // The meter the emulator plays by default.
+    void AddressDefaultMeter() {
+        w->CounterNumEdit->setValue(1234567);
+        w->CounterIdentEdit->setValue(1);
+    }
+    std::vector<testsupport::RecordedBox> Boxes() const { return ui->boxes; }
+
+#ifndef OSTRILON_SERIAL_ONLY
+    // "Подключиться" on the serial link to device.
+    void ConnectSerial(const std::string& device) {
+        w->Settings.ComPortDevice = device;
+        w->ConnectionTypeComboBox->setCurrentIndex(console::TFrmMain::kRS232);
+        w->ConnectButton->click();
+    }
+    // "Подключиться" on the TCP server at port.
+    void Listen(int port) {
+        w->Settings.TcpServerPort = port;
+        w->ConnectionTypeComboBox->setCurrentIndex(console::TFrmMain::kTcpServer);
+        w->ConnectButton->click();
+    }
+#endif
+};
