@@ -36,7 +36,7 @@ TFrmParameters::TFrmParameters(QWidget* parent) : QDialog(parent) {
     ComPortEdit = Edit(ConnectionGroupBox, "ComPortEdit");
     COMPortSpeedEdit = Edit(ConnectionGroupBox, "COMPortSpeedEdit");
     COMDeviceEdit = Edit(ConnectionGroupBox, "COMDeviceEdit");
-    COMDeviceEdit->setPlaceholderText(QStringLiteral("по номеру: /dev/ttyS<номер-1>"));
+    COMDeviceEdit->setPlaceholderText(QStringLiteral("пусто: /dev/ttyS<номер-1>"));
     COMDeviceEdit->setToolTip(
         QStringLiteral("Путь к устройству порта (например, /dev/ttyUSB0); пусто — по номеру порта"));
     auto* cg = new QFormLayout(ConnectionGroupBox);
@@ -83,7 +83,7 @@ TFrmParameters::TFrmParameters(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
     v->addLayout(buttons);
-    setMinimumWidth(340);
+    setMinimumWidth(360);
 
     connect(OKButton, &QPushButton::clicked, this, [this] { accept(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { reject(); });
