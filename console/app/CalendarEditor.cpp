@@ -93,12 +93,18 @@ void TFrmCalendarEditor::mousePressEvent(QMouseEvent* event) {
 }
 
 DayMonth ParseDayMonth(const QString& text) {
-    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2})\\.(\\d{1,2})\\.?\\s*$"));
+    // "dd.mm", or a whole date "dd.mm.yyyy" of which day and month are taken.
+    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2})\\.(\\d{1,2})(?:\\.(\\d{1,4}))?\\s*$"));
     const auto m = re.match(text);
     if (!m.hasMatch()) return {};
     const int day = m.captured(1).toInt();
     const int month = m.captured(2).toInt();
-    if (!common::DateTime::isValidDate(kPickYear, month, day)) return {};
+    int year = kPickYear;
+    if (m.capturedLength(3) > 0) {
+        year = m.captured(3).toInt();
+        if (m.capturedLength(3) <= 2) year += 2000;
+    }
+    if (!common::DateTime::isValidDate(year, month, day)) return {};
     return {day, month};
 }
 

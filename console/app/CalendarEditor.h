@@ -29,8 +29,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
-// Day and month of a "dd.mm" text; {0, 0} when it is not a day of the year
-// (29.02 counts: holidays and switch dates recur every year).
+// Day and month of a "dd.mm" text (or of a whole date "dd.mm.yyyy"); {0, 0}
+// when it is not a day of the year (29.02 counts: holidays and switch dates
+// recur every year).
 struct DayMonth {
     int day = 0, month = 0;
 };

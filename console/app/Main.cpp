@@ -204,6 +204,11 @@ void TFrmMain::SetMeterActionsEnabled(bool enabled) {
     for (QWidget* b : MeterButtons) b->setEnabled(enabled);
 }
 
+void TFrmMain::AddMeterButton(QWidget* button) {
+    MeterButtons.push_back(button);
+    button->setEnabled(meterActionsEnabled_);
+}
+
 void TFrmMain::LoadSettings() {
     common::IniFile ini(SettingsPath.toStdString());
     if (!ini.Load()) common::ui::ErrorBox(this, Q(ini.ErrorText));

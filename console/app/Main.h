@@ -70,6 +70,8 @@ public:
     bool WithMeterSession(const std::function<bool()>& operation);
     // Enables or disables the actions (and buttons) that need a meter.
     void SetMeterActionsEnabled(bool enabled);
+    // A button of a page that needs a meter: it follows the actions from now on.
+    void AddMeterButton(QWidget* button);
     // Puts the money unit of the meter's money mode on the labels that have it.
     void ApplyMoneyCaptions(bool rubles);
 

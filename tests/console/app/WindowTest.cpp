@@ -153,9 +153,15 @@ TEST_F(Window, AboutShowsTheProgram) {
 }
 
 TEST_F(Window, ConnectsAndDisconnectsOnTheSerialLink) {
+    // A button of a page that needs a meter follows the actions.
+    auto* statistics = new QPushButton(QStringLiteral("Статистика"), w->PageControl1);
+    w->AddMeterButton(statistics);
+    EXPECT_FALSE(statistics->isEnabled());
+
     sim5x::Emulator meter;
     const std::string tty = meter.startPty();
     ConnectSerial(tty);
+    EXPECT_TRUE(statistics->isEnabled());
     EXPECT_TRUE(ui->boxes.empty()) << BoxTexts(*ui);
     ASSERT_NE(w->CurrentLink, nullptr);
     EXPECT_EQ(w->CurrentLink, w->SerialLink.get());
@@ -168,6 +174,7 @@ TEST_F(Window, ConnectsAndDisconnectsOnTheSerialLink) {
     EXPECT_FALSE(other.OpenPort(tty, 1200));
 
     w->DisconnectButton->click();
+    EXPECT_FALSE(statistics->isEnabled());
     EXPECT_EQ(w->CurrentLink, nullptr);
     EXPECT_EQ(w->SerialLink, nullptr);
     for (QAction* a : w->MeterActions) EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
