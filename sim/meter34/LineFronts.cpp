@@ -169,7 +169,6 @@ void HayesModem::carrierLost(Bytes& answer) {
 void Controller::reset() {
     transparent_ = false;
     line_.clear();
-    binary_ = false;
     stars_ = 0;
 }
 
@@ -197,16 +196,17 @@ void Controller::push(std::uint8_t b, Clock::time_point now, Bytes& data, Bytes&
     }
     if (b == '\r' || b == '\n') {
         const std::string line = Trim(line_);
-        const bool binary = binary_;
         line_.clear();
-        binary_ = false;
-        // Frames sent before a login are not lines: the controller drops them.
-        if (line.empty() || binary) return;
+        if (line.empty()) return;
         lines.push_back(line);
         command(line, answer);
         return;
     }
-    if (b < 0x20 || b > 0x7E) binary_ = true;
+    // Frames sent before a login are no text: the controller drops what it has.
+    if (b < 0x20 || b > 0x7E) {
+        line_.clear();
+        return;
+    }
     if (line_.size() < kMaxLine) line_ += static_cast<char>(b);
 }
 

@@ -69,7 +69,6 @@ private:
     std::string password_;
     bool transparent_ = false;
     std::string line_;
-    bool binary_ = false;  // the current line holds bytes no text has
     int stars_ = 0;
     Clock::time_point lastStar_{};
     std::uint64_t logins_ = 0;

@@ -235,7 +235,8 @@ std::string Hex(const std::array<std::uint8_t, N>& a) {
     return Hex(a.data(), N);
 }
 
-std::string Iso(const DateTime& d) { return d.isEmpty() ? "-" : d.toIsoString(); }
+// Whole seconds: the meter keeps no milliseconds.
+std::string Iso(const DateTime& d) { return d.isEmpty() ? "-" : d.addMSecs(-d.msec()).toIsoString(); }
 
 bool ParseUnsigned(const std::string& text, unsigned long long max, unsigned long long& out) {
     if (text.empty() || text.size() > 20) return false;
@@ -356,8 +357,9 @@ bool ParseState(const std::string& text, std::vector<MeterState>& meters, std::s
         ++lineNo;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
+        if (!formatSeen && line.compare(0, 7, "format=") != 0)
+            return fail("not a meter34-sim state file (it starts with format=1)");
         if (line == "[meter]") {
-            if (!formatSeen) return fail("the file does not start with format=1");
             meters.emplace_back();
             cur = &meters.back();
             // A section starts from empty lists; absent keys keep the defaults.
