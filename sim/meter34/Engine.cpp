@@ -117,28 +117,31 @@ void Engine::feed(const std::uint8_t* data, std::size_t n, Clock::time_point now
 }
 
 void Engine::lineByte(std::uint8_t b, Clock::time_point now, std::vector<Action>& out) {
-    Bytes stage(1, b);
-    std::vector<std::string> lines;
-    if (modem_) {
-        Bytes data, answer;
-        modem_->push(b, now, data, answer, lines);
-        for (const auto& l : lines) record(LogEntry{LogEntry::Dir::In, LogEntry::Kind::Modem, TextBytes(l), {}});
-        lines.clear();
-        if (!answer.empty()) emit(out, Action::Write, std::move(answer), LogEntry::Kind::Modem);
-        stage.swap(data);
+    if (!modem_) {
+        controllerByte(b, now, out);
+        return;
     }
-    for (std::uint8_t c : stage) {
-        if (!controller_) {
-            frontByte(c, out);
-            continue;
-        }
-        Bytes data, answer;
-        controller_->push(c, now, data, answer, lines);
-        for (const auto& l : lines) record(LogEntry{LogEntry::Dir::In, LogEntry::Kind::Controller, TextBytes(l), {}});
-        lines.clear();
-        if (!answer.empty()) emit(out, Action::Write, std::move(answer), LogEntry::Kind::Controller);
-        for (std::uint8_t d : data) frontByte(d, out);
+    modemData_.clear();
+    answer_.clear();
+    lines_.clear();
+    modem_->push(b, now, modemData_, answer_, lines_);
+    for (const auto& l : lines_) record(LogEntry{LogEntry::Dir::In, LogEntry::Kind::Modem, TextBytes(l), {}});
+    if (!answer_.empty()) emit(out, Action::Write, answer_, LogEntry::Kind::Modem);
+    for (std::uint8_t c : modemData_) controllerByte(c, now, out);
+}
+
+void Engine::controllerByte(std::uint8_t b, Clock::time_point now, std::vector<Action>& out) {
+    if (!controller_) {
+        frontByte(b, out);
+        return;
     }
+    controllerData_.clear();
+    answer_.clear();
+    lines_.clear();
+    controller_->push(b, now, controllerData_, answer_, lines_);
+    for (const auto& l : lines_) record(LogEntry{LogEntry::Dir::In, LogEntry::Kind::Controller, TextBytes(l), {}});
+    if (!answer_.empty()) emit(out, Action::Write, answer_, LogEntry::Kind::Controller);
+    for (std::uint8_t d : controllerData_) frontByte(d, out);
 }
 
 void Engine::tick(Clock::time_point now, std::vector<Action>& out) {

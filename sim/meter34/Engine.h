@@ -69,6 +69,7 @@ public:
 
 private:
     void lineByte(std::uint8_t b, Clock::time_point now, std::vector<Action>& out);
+    void controllerByte(std::uint8_t b, Clock::time_point now, std::vector<Action>& out);
     void frontByte(std::uint8_t b, std::vector<Action>& out);
     void directFrame(std::vector<Action>& out);
     void rfEnvelope(std::vector<Action>& out);
@@ -97,6 +98,9 @@ private:
     std::deque<LogEntry> log_;
     Bytes rawIn_;
     bool stateChanged_ = false;
+    // Scratch buffers of the byte path, kept to spare an allocation per byte.
+    Bytes modemData_, controllerData_, answer_;
+    std::vector<std::string> lines_;
 };
 
 }  // namespace sim34

@@ -493,8 +493,9 @@ std::uint8_t MeterModel::service(std::uint8_t function, Bytes& out, MeterReply& 
             state_.checkMode = 0;
             dirty_ = true;
             return kOk;
-        case 7:  // transparent mode starts once this reply has left
+        case 7:  // transparent mode starts once this reply has left; the session ends with it
             transparent_ = true;
+            auth_ = Auth::None;
             return kOk;
         case 8: {  // A- verification mode for an hour, a limited number of times
             const std::uint8_t n = state_.aMinusAllowance;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "meter34/Structures.h"
@@ -541,5 +542,47 @@ TEST(Meter34Sim, ProgramPrintsWhereItListensAndAnswers) {
                                                                   {"--pty", "--front", "bus"}, {"--nonsense"}}) {
         Program p(bad);
         EXPECT_EQ(p.finish(0), 2) << bad.back();
+    }
+}
+
+TEST(Meter34Sim, GarbageOnTheLineBreaksNothing) {
+    const struct {
+        Front front;
+        Bytes request;
+    } cases[] = {{Front::Direct, kStateRequest}, {Front::RF, kRFStateRequest}, {Front::PLC, kPLCStateRequest}};
+    for (const auto& c : cases) {
+        for (bool controller : {false, true}) {
+            SCOPED_TRACE(static_cast<int>(c.front) * 10 + controller);
+            Config cfg = WithFront(c.front);
+            cfg.controller = controller;
+            sim34::Engine engine(cfg);
+            std::mt19937 rng(7);
+            std::vector<sim34::Action> actions;
+            auto now = std::chrono::steady_clock::now();
+            const auto feed = [&](const Bytes& b) { engine.feed(b.data(), b.size(), now, common::DateTime::now(), actions); };
+            const std::string login = "*****\r\nSETTRANSPARENTMODE;580274613\r\n";
+            if (controller) feed(Bytes(login.begin() + 7, login.end()));
+            // Noise made of the bytes that matter most to the parsers.
+            const std::uint8_t special[] = {0x7E, 0x7D, 0x7A, 0x73, 0xCA, 0x2A, 0x0D, 0x0A, 0x00, 0xFF};
+            for (int chunk = 0; chunk < 200; ++chunk) {
+                Bytes b(static_cast<std::size_t>(rng() % 300));
+                for (auto& x : b) x = (rng() % 3 == 0) ? special[rng() % sizeof special] : static_cast<std::uint8_t>(rng());
+                feed(b);
+                engine.tick(now, actions);
+            }
+            // After a pause the line is quiet and a real request is answered.
+            actions.clear();
+            now += std::chrono::seconds(2);
+            engine.tick(now, actions);
+            // Whatever the noise did to the controller, log out and in again.
+            if (controller) feed(Bytes(login.begin(), login.end()));
+            actions.clear();
+            feed(c.request);
+            ASSERT_FALSE(actions.empty());
+            EXPECT_EQ(actions.back().kind, sim34::Action::Reply);
+            const auto r = DecodeFrame(Carried(c.front, actions.back().bytes));
+            ASSERT_TRUE(r);
+            EXPECT_EQ(r->result(), 0);
+        }
     }
 }
