@@ -8,7 +8,7 @@
 
 #include "common/core/Timings.h"
 #include "console/link/CounterCommunication.h"
-#include "tests/console/link/Child.h"
+#include "tests/support/Child.h"
 #include "tests/console/link/Frames.h"
 #include "tests/support/Pty.h"
 

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "tests/console/link/Child.h"
+#include "tests/support/Child.h"
 #include "tests/support/Loopback.h"
 
 using testchild::Child;
