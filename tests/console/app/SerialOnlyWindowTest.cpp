@@ -9,7 +9,7 @@
 #include "common/core/IniFile.h"
 #include "console/app/CurrencyEditor.h"
 #include "console/app/Parameters.h"
-#include "tests/console/link/Child.h"
+#include "tests/support/Child.h"
 
 #ifndef OSTRILON_SERIAL_ONLY
 #error "this test checks the serial-only build"
