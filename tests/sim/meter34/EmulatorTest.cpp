@@ -222,6 +222,13 @@ TEST(Meter34Sim, AccessSessionChecksKeysPasswordsAndRights) {
     }
     // Outside a session: changes are refused, the clock correction is not.
     EXPECT_EQ(meter.write({0x05, 0x01}), 7);
+    // A refusal reads in clear, whatever key the computer enciphered with.
+    const Key4 stale = Key4::FromNumber(0xDEADBEEF);
+    s.line.write(Request(12345, 4, 0, 4, {0x05, 0x01}, &stale));
+    const auto refused = DecodeFrame(SplitFrames(s.line.readFrames(1)).at(0));
+    EXPECT_FALSE(refused->enciphered);
+    EXPECT_TRUE(refused->sumOk);
+    EXPECT_EQ(refused->result(), 7);
     EXPECT_EQ(meter.write({0x0B, 12, 30, 0, 0, 15, 6, 24, 20}), 0);
     EXPECT_EQ(meter.read({0x0B}), 0);
     EXPECT_EQ(meter.last()[2], 12);  // hour
