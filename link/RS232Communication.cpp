@@ -97,6 +97,9 @@ bool TRS232_Communication::Close() {
     if (Opened && Handle >= 0) {
         int lines = TIOCM_DTR | TIOCM_RTS;
         ::ioctl(Handle, TIOCMBIC, &lines);
+        // The exclusive flag outlives the descriptor on some terminals
+        // (pseudo-terminals): clear it, or nobody could open the port again.
+        ::ioctl(Handle, TIOCNXCL);
         ::flock(Handle, LOCK_UN);
         ::close(Handle);
     }

@@ -25,6 +25,7 @@ struct Timings {
     int consolePollMs = 100;         // one poll of the serial frame receiver
     int consoleHangupGuardMs = 1500; // silence before "+++"
     int consoleTcpReplyMs = 5000;    // reply time of the TCP-server link
+    int consoleModemPollMs = 100;    // one poll while a modem answer line is awaited
 };
 
 Timings& timings();

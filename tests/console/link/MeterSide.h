@@ -1,0 +1,120 @@
+#pragma once
+// Test helpers for the console links: a scripted meter-side TCP client, and
+// a queue that plays the window's thread for the TCP link's dispatcher.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+namespace testmeter {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The meter-side device: connects to the console's server on 127.0.0.1.
+class MeterSideClient {
+public:
+    explicit MeterSideClient(int port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) throw std::runtime_error("connect");
+    }
+    ~MeterSideClient() { Close(); }
+    MeterSideClient(const MeterSideClient&) = delete;
+    MeterSideClient& operator=(const MeterSideClient&) = delete;
+
+    void Close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    void Send(const Bytes& b) { ::send(fd_, b.data(), b.size(), MSG_NOSIGNAL); }
+    // Reads one request frame (L + 4 bytes) within ms; empty when none came.
+    Bytes ReadFrame(int ms) {
+        Bytes out;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (out.size() < 2 || out.size() < static_cast<std::size_t>(out[1]) + 4) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            if (left <= 0) return {};
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) return {};
+            std::uint8_t b;
+            if (::recv(fd_, &b, 1, 0) != 1) return {};
+            out.push_back(b);
+        }
+        return out;
+    }
+    // True when the server closed this connection within ms.
+    bool ClosedByServer(int ms) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0) return false;
+        std::uint8_t b;
+        return ::recv(fd_, &b, 1, 0) == 0;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Plays the window's thread: calls handed over by other threads wait in a
+// queue until the test thread runs them (through the event hook or Run()).
+class WindowThread {
+public:
+    void Dispatch(std::function<void()> call) {
+        Item item{std::move(call), false};
+        std::unique_lock<std::mutex> lock(mutex_);
+        queue_.push_back(&item);
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return item.done; });
+    }
+    void RunPending() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!queue_.empty()) {
+            Item* item = queue_.front();
+            queue_.pop_front();
+            lock.unlock();
+            item->call();
+            lock.lock();
+            item->done = true;
+            changed_.notify_all();
+        }
+    }
+    // Runs queued calls until done() or ms pass; done() as the result.
+    bool RunUntil(const std::function<bool()>& done, int ms) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            RunPending();
+            if (done()) return true;
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait_for(lock, std::chrono::milliseconds(20), [&] { return !queue_.empty(); });
+        }
+    }
+    bool HasQueued() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !queue_.empty();
+    }
+
+private:
+    struct Item {
+        std::function<void()> call;
+        bool done;
+    };
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Item*> queue_;
+};
+
+}  // namespace testmeter

@@ -1,0 +1,42 @@
+// Pictures of the windows for a developer to look at: set
+// QUORVANE_SCREENSHOT_DIR and run this test; it is skipped otherwise.
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPixmap>
+
+#include "WindowFixture.h"
+#include "tests/support/Pty.h"
+
+using Screenshots = WindowFixture;
+
+TEST_F(Screenshots, MainWindowConnectionDialogAndRunner) {
+    const QString out = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");
+    if (out.isEmpty()) GTEST_SKIP() << "QUORVANE_SCREENSHOT_DIR not set";
+    QDir().mkpath(out);
+    w->show();
+    w->grab().save(out + "/quorvane-main.png");
+
+    manager::TFrmOpenCommunication d(w.get());
+    d.LoadFrom(w->Settings.Connection);
+    d.ConnectionTypeComboBox->setCurrentIndex(5);
+    d.PhoneNumberEdit->setText("192.168.0.10");
+    d.show();
+    d.grab().save(out + "/quorvane-connection-dialog.png");
+    d.ConnectionTypeComboBox->setCurrentIndex(0);
+    d.grab().save(out + "/quorvane-connection-dialog-serial.png");
+    d.hide();
+
+    testsupport::PtyPair pty;
+    ASSERT_TRUE(ConnectSerial(pty.slavePath()));
+    w->MeterNumEdit->setText("12345");
+    w->RunMeterOperation("Читаем дату и время...", false, [] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* r = qobject_cast<common::ui::TFrmOperationProgress*>(top); r && r->isVisible()) {
+                common::ui::SetStep("Ожидание ответа счетчика");
+                r->grab().save(qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR") + "/quorvane-runner.png");
+            }
+        return true;
+    });
+    w->grab().save(out + "/quorvane-main-connected.png");
+}

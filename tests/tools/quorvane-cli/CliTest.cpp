@@ -1,0 +1,108 @@
+// quorvane-cli as a user runs it: readable lines and JSON, the exit codes and
+// the Russian reasons of failures, against the in-process emulator.
+#include <gtest/gtest.h>
+
+#include "sim/meter34/Emulator.h"
+#include "tests/support/Child.h"
+
+using testchild::Child;
+
+namespace {
+
+struct Cli : ::testing::Test {
+    sim34::Emulator emu;
+    void SetUp() override { ASSERT_TRUE(emu.startPty()); }
+    Child Run(std::vector<std::string> args, bool serial = true) {
+        std::vector<std::string> argv = {QUORVANE_CLI};
+        if (serial) argv.insert(argv.end(), {"--serial", emu.slavePath(), "--baud", "9600", "--timeout", "800"});
+        // A direct serial line needs the meter's number (the last --meter wins).
+        if (serial) argv.insert(argv.end(), {"--meter", "12345"});
+        argv.insert(argv.end(), args.begin(), args.end());
+        return Child(argv);
+    }
+    static int Finish(Child& c) {
+        const int rc = c.Wait(60000);
+        EXPECT_NE(rc, Child::kStillRunning) << c.out << c.err;
+        return rc;
+    }
+};
+
+}  // namespace
+
+TEST_F(Cli, ReadsAndSetsTheClockAndReadsRecords) {
+    auto c = Run({"--meter", "12345", "set-datetime", "2031-07-04T15:42:10", "datetime", "state", "get-struct", "9",
+                  "0", "contactor", "off", "correct-time"});
+    ASSERT_EQ(Finish(c), 0) << c.err;
+    EXPECT_NE(c.out.find("datetime: 2031-07-04 15:42:10\nresult: Время установлено\n"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("datetime: 2031-07-04 15:42:1"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("Версия: 4\n"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("length: 50\n"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("result: Контактор выключен\n"), std::string::npos) << c.out;
+    EXPECT_TRUE(c.err.empty()) << c.err;
+}
+
+TEST_F(Cli, JsonGivesOneObjectPerCommand) {
+    auto c = Run({"--json", "phase-values", "ratios", "set-struct", "16", "2", "A100"});
+    ASSERT_EQ(Finish(c), 0) << c.err;
+    std::vector<std::string> lines;
+    for (std::size_t p = 0, n; (n = c.out.find('\n', p)) != std::string::npos; p = n + 1) lines.push_back(c.out.substr(p, n - p));
+    ASSERT_EQ(lines.size(), 3u) << c.out;
+    EXPECT_EQ(lines[0].rfind("{\"command\":\"phase-values\",\"ok\":true,\"table\":[[\"Параметр\"", 0), 0u) << lines[0];
+    EXPECT_NE(lines[1].find("\"current_ratio\":"), std::string::npos);
+    // The check code is appended: A1 00 and its CRC-16/XMODEM, low byte first.
+    EXPECT_NE(lines[2].find("\"written\":\"A1 00 "), std::string::npos) << lines[2];
+    emu.withMeter([](sim34::MeterModel& m) { EXPECT_EQ(m.state().holidays[2][0], 0xA1); });
+}
+
+TEST_F(Cli, FailuresExitWithOneAndTheReason) {
+    struct Case { std::vector<std::string> args; const char* reason; } cases[] = {
+        {{"--key-a", "5", "contactor", "on"}, "Ошибка открытия доступа: Ошибка доступа\n"},
+        {{"--meter", "999", "--tries", "1", "datetime"}, "Ошибка чтения даты и времени: Устройство не ответило на запрос\n"},
+        {{"energy", "12", "0", "2001-01-01", "1"}, "Ошибка: Нет данных\n"},
+        {{"--meter", "0", "datetime"}, "Не указан номер счетчика\n"},
+    };
+    for (const auto& k : cases) {
+        auto c = Run(k.args);
+        EXPECT_EQ(Finish(c), 1) << c.out;
+        EXPECT_EQ(c.err, k.reason);
+    }
+    Child refused({QUORVANE_CLI, "--tcp", "127.0.0.1:1", "datetime"});
+    EXPECT_EQ(Finish(refused), 1);
+    EXPECT_EQ(refused.err.rfind("Произошла ошибка! Проверьте параметры подключения", 0), 0u) << refused.err;
+}
+
+TEST_F(Cli, WrongUsageExitsWithTwoBeforeTouchingTheLine) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"datetime"},                                                   // no connection
+        {"--serial", "x", "--tcp", "1.2.3.4:5", "datetime"},           // two connections
+        {"--serial", "x"},                                              // no command
+        {"--serial", "x", "frobnicate"},
+        {"--serial", "x", "energy", "12", "0", "yesterday", "1"},
+        {"--serial", "x", "set-struct", "16", "0", "A1X"},
+        {"--serial", "x", "--via", "plc", "--controller", "p", "contactor", "maybe"},
+        {"--serial", "x", "--controller", "p", "datetime"},            // a controller needs plc or rf
+        {"--tcp", "1.2.3.4", "datetime"},
+        {"--serial", "x", "plc-list"},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> argv = {QUORVANE_CLI};
+        argv.insert(argv.end(), args.begin(), args.end());
+        Child c(argv);
+        EXPECT_EQ(Finish(c), 2) << c.err;
+        EXPECT_FALSE(c.err.empty());
+    }
+    EXPECT_EQ(emu.counters().bytesIn, 0u);
+}
+
+TEST(CliPlc, ListsTheMetersBehindTheStation) {
+    sim34::Config cfg;
+    cfg.front = sim34::Front::PLC;
+    cfg.plcSlots = {{true, 300, 12345}, {true, 301, 777}};
+    sim34::Emulator emu(cfg);
+    ASSERT_TRUE(emu.startTcp());
+    Child c({QUORVANE_CLI, "--tcp", "127.0.0.1:" + std::to_string(emu.port()), "--via", "plc", "--timeout", "800",
+             "plc-list", "--plc-id", "301", "datetime"});
+    ASSERT_EQ(c.Wait(60000), 0) << c.err;
+    EXPECT_NE(c.out.find("ID/ZNum: 300/12345\nID/ZNum: 301/777\nВыполнено!\n"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("datetime: "), std::string::npos) << c.out;
+}
