@@ -213,6 +213,8 @@ void Emulator::run() {
                     std::lock_guard<std::mutex> lock(mu_);
                     ++connections_;
                     engine_.connected();
+                } else if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) {
+                    pause(20);  // out of descriptors, say: try again shortly rather than spin
                 }
             } else {
                 const ssize_t n = tcp_ ? ::recv(io, buf, sizeof buf, 0) : ::read(io, buf, sizeof buf);

@@ -88,7 +88,7 @@ public:
     // ---- what happened ----
     std::vector<LogEntry> log() const;
     // Bytes of every request frame (or envelope carrying one) and station
-    // query received, as on the wire, in order.
+    // query received, as on the wire, in order, answered or not.
     std::vector<std::vector<std::uint8_t>> requests() const;
     // Bytes of every meter reply and station answer sent, as on the wire.
     std::vector<std::vector<std::uint8_t>> replies() const;

@@ -150,7 +150,7 @@ std::vector<std::pair<std::int64_t, std::int64_t>> EnergyModel::Outages(std::uin
 const EnergyModel::DayTotals& EnergyModel::dayTotals(const MeterState& s, std::int64_t day) {
     auto it = cache_.find(day);
     if (it != cache_.end()) return it->second;
-    if (cache_.size() > 20000) cache_.clear();
+    if (cache_.size() > 50000) cache_.clear();  // the calendar of 2000..2127 fits
     DayTotals t;
     const DayInfo d = Info(s, day);
     for (int k = 0; k < 48; ++k) {

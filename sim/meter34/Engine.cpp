@@ -302,6 +302,10 @@ void Engine::rfEnvelope(std::vector<Action>& out) {
 
 void Engine::plcFrame(std::vector<Action>& out) {
     const Bytes f = plc_.frame();
+    if (f.size() < 5) {
+        ignore(f, LogEntry::Kind::Query, "station frame without a function");
+        return;
+    }
     const std::uint8_t letter = f[4];
     const std::size_t k = f[1];
     if (letter == 0x60) {

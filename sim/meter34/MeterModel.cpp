@@ -128,24 +128,42 @@ std::optional<MeterReply> MeterModel::handle(const MeterRequest& request, const 
     syncPowerJournal(hostNow);
     MeterReply reply;
     Bytes& out = reply.payload;
-    Bytes p = request.payload;
-
-    // An enciphered request needs the key of an access session; without one
-    // the meter refuses in clear, so the result code reads even with any key.
-    const bool haveKey = auth_ != Auth::None;
-    if (request.enciphered && !haveKey) {
-        out = {kNoRights};
+    // Closing needs nothing: whatever the session's state, it ends.
+    if (request.type == kSessionClose) {
+        auth_ = Auth::None;
+        out = {kOk};
         return reply;
     }
-    if (request.enciphered) Cipher(p.data(), p.size(), sessionKey_);
+    Bytes p = request.payload;
+    if (request.enciphered) {
+        // A command enciphered outside an open session is refused unread; a
+        // session step needs at least the key of AUTH_0.
+        if ((request.type == kRead || request.type == kWrite) && auth_ != Auth::Open) {
+            out = {kNoRights};
+            return reply;
+        }
+        if (auth_ == Auth::None) {
+            out = {kAccessError};
+            return reply;
+        }
+        Cipher(p.data(), p.size(), sessionKey_);
+    }
     if (p.empty() || Sum8(p.data(), p.size() - 1) != p.back()) {
         out = {kDataError};
         return reply;
     }
     p.pop_back();  // the sum
-    reply.encipher = request.enciphered;
     reply.key = sessionKey_;
+    answer(request, p, reply, hostNow, forced);
+    // Only a success to an enciphered request goes out enciphered: a refusal
+    // reads in clear, whatever key the computer holds.
+    reply.encipher = request.enciphered && !out.empty() && out[0] == kOk;
+    return reply;
+}
 
+void MeterModel::answer(const MeterRequest& request, const Bytes& p, MeterReply& reply, const DateTime& hostNow,
+                        const std::map<std::uint8_t, std::uint8_t>* forced) {
+    Bytes& out = reply.payload;
     switch (request.type) {
         case kSessionStep: {
             Bytes data;
@@ -153,24 +171,20 @@ std::optional<MeterReply> MeterModel::handle(const MeterRequest& request, const 
             out.push_back(r);
             if (!p.empty()) out.push_back(p[0]);
             if (r == kOk) out.insert(out.end(), data.begin(), data.end());
-            return reply;
+            return;
         }
-        case kSessionClose:
-            auth_ = Auth::None;
-            out = {kOk};
-            return reply;
         case kRead:
         case kWrite: {
             if (p.empty()) {
                 out = {kDataError};
-                return reply;
+                return;
             }
             const std::uint8_t cmd = p[0];
             if (forced != nullptr) {
                 const auto f = forced->find(cmd);
                 if (f != forced->end()) {
                     out = {f->second, cmd};
-                    return reply;
+                    return;
                 }
             }
             const std::uint8_t* a = p.data() + 1;
@@ -187,11 +201,11 @@ std::optional<MeterReply> MeterModel::handle(const MeterRequest& request, const 
             out.push_back(r);
             out.push_back(cmd);
             if (r == kOk) out.insert(out.end(), data.begin(), data.end());
-            return reply;
+            return;
         }
         default:
             out = {kUnsupported};
-            return reply;
+            return;
     }
 }
 

@@ -103,6 +103,8 @@ private:
     enum class Auth { None, Challenged, KeysOk, Open };
 
     using Bytes = std::vector<std::uint8_t>;
+    void answer(const MeterRequest& request, const Bytes& p, MeterReply& reply, const common::DateTime& hostNow,
+                const std::map<std::uint8_t, std::uint8_t>* forced);
     std::uint8_t sessionStep(const Bytes& p, bool enciphered, Bytes& out, const common::DateTime& hostNow);
     std::uint8_t read(std::uint8_t cmd, const std::uint8_t* a, std::size_t n, Bytes& out, const common::DateTime& hostNow);
     std::uint8_t write(std::uint8_t cmd, const std::uint8_t* a, std::size_t n, Bytes& out, MeterReply& reply,

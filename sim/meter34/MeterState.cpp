@@ -501,8 +501,9 @@ bool ParseState(const std::string& text, std::vector<MeterState>& meters, std::s
         return false;
     }
     for (auto& s : meters) {
-        if (s.historyStart.isEmpty()) {
-            error = "meter " + std::to_string(s.number) + ": history_start is missing";
+        // The meter's packed dates cover 2000..2127 and nothing else.
+        if (s.historyStart.isEmpty() || s.historyStart.year() < 2000 || s.historyStart.year() > 2127) {
+            error = "meter " + std::to_string(s.number) + ": history_start is missing or outside 2000..2127";
             meters.clear();
             return false;
         }

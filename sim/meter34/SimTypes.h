@@ -95,7 +95,8 @@ struct Config {
     int modemGuardMs = 1000;   // silence the modem needs before "+++"
     int calibrationMs = 2000;  // how long calibration keeps the meter busy
 
-    // Called from the emulator's thread for every log entry (for --trace).
+    // Called for every log entry (for --trace), with the emulator's lock
+    // held: it must not call back into the emulator.
     std::function<void(const LogEntry&)> trace;
 };
 

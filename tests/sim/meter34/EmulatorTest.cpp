@@ -222,6 +222,13 @@ TEST(Meter34Sim, AccessSessionChecksKeysPasswordsAndRights) {
     }
     // Outside a session: changes are refused, the clock correction is not.
     EXPECT_EQ(meter.write({0x05, 0x01}), 7);
+    // A refusal reads in clear, whatever key the computer enciphered with.
+    const Key4 stale = Key4::FromNumber(0xDEADBEEF);
+    s.line.write(Request(12345, 4, 0, 4, {0x05, 0x01}, &stale));
+    const auto refused = DecodeFrame(SplitFrames(s.line.readFrames(1)).at(0));
+    EXPECT_FALSE(refused->enciphered);
+    EXPECT_TRUE(refused->sumOk);
+    EXPECT_EQ(refused->result(), 7);
     EXPECT_EQ(meter.write({0x0B, 12, 30, 0, 0, 15, 6, 24, 20}), 0);
     EXPECT_EQ(meter.read({0x0B}), 0);
     EXPECT_EQ(meter.last()[2], 12);  // hour
@@ -551,16 +558,21 @@ TEST(Meter34Sim, GarbageOnTheLineBreaksNothing) {
         Bytes request;
     } cases[] = {{Front::Direct, kStateRequest}, {Front::RF, kRFStateRequest}, {Front::PLC, kPLCStateRequest}};
     for (const auto& c : cases) {
-        for (bool controller : {false, true}) {
-            SCOPED_TRACE(static_cast<int>(c.front) * 10 + controller);
+        for (unsigned seed = 1; seed <= 16; ++seed) {
+            const bool controller = seed % 2 == 0;
+            const bool modem = seed % 3 == 0;
+            SCOPED_TRACE(static_cast<int>(c.front) * 100 + static_cast<int>(seed));
             Config cfg = WithFront(c.front);
             cfg.controller = controller;
+            cfg.modem = modem;
             sim34::Engine engine(cfg);
-            std::mt19937 rng(7);
+            std::mt19937 rng(seed);
             std::vector<sim34::Action> actions;
             auto now = std::chrono::steady_clock::now();
             const auto feed = [&](const Bytes& b) { engine.feed(b.data(), b.size(), now, common::DateTime::now(), actions); };
             const std::string login = "*****\r\nSETTRANSPARENTMODE;580274613\r\n";
+            const std::string dial = "\rATD1\r\n";
+            if (modem) feed(Bytes(dial.begin(), dial.end()));
             if (controller) feed(Bytes(login.begin() + 7, login.end()));
             // Noise made of the bytes that matter most to the parsers.
             const std::uint8_t special[] = {0x7E, 0x7D, 0x7A, 0x73, 0xCA, 0x2A, 0x0D, 0x0A, 0x00, 0xFF};
@@ -574,7 +586,11 @@ TEST(Meter34Sim, GarbageOnTheLineBreaksNothing) {
             actions.clear();
             now += std::chrono::seconds(2);
             engine.tick(now, actions);
-            // Whatever the noise did to the controller, log out and in again.
+            // Whatever the noise did to the modem and the controller: dial, log out and in again.
+            if (modem) {
+                feed(Bytes(dial.begin(), dial.end()));
+                now += std::chrono::seconds(2);
+            }
             if (controller) feed(Bytes(login.begin(), login.end()));
             actions.clear();
             feed(c.request);

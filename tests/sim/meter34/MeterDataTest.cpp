@@ -4,6 +4,8 @@
 // Driven through the meter model's request handling at a fixed clock.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "meter34/CRCUtils.h"
 #include "meter34/Structures.h"
 #include "sim/meter34/MeterModel.h"
@@ -185,5 +187,35 @@ TEST(Meter34SimData, JournalRingsFollowTheVersion) {
         EXPECT_EQ(magnet.at(5), 1);
         EXPECT_EQ(meter.read({0x14, 12, static_cast<std::uint8_t>(2 * records + 1), 0}).at(5), 0);
         EXPECT_EQ(meter.read({0x14, 12, static_cast<std::uint8_t>(2 * records + 2), 0}).at(6), 0) << "empty: time 0";
+    }
+}
+
+TEST(Meter34SimData, StateTextRoundTripsAndDamageIsRefusedCleanly) {
+    Meter meter;
+    meter.read({0x09});  // brings the power journal up to date
+    const std::vector<sim34::MeterState> states{meter.m.state()};
+    const std::string text = sim34::FormatState(states);
+    std::vector<sim34::MeterState> back;
+    std::string error;
+    ASSERT_TRUE(sim34::ParseState(text, back, error)) << error;
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(sim34::FormatState(back), text);
+    // Hand edits gone wrong: every outcome is a parse or a message, never a crash.
+    std::mt19937 rng(3);
+    for (int i = 0; i < 300; ++i) {
+        std::string damaged = text;
+        for (int k = 0; k < 1 + i % 4; ++k) {
+            const std::size_t at = rng() % damaged.size();
+            switch (rng() % 3) {
+                case 0: damaged[at] = static_cast<char>(rng()); break;
+                case 1: damaged.erase(at, 1 + rng() % 40); break;
+                default: damaged.insert(at, std::string(1 + rng() % 3, "=,:[]\n9-"[rng() % 8])); break;
+            }
+        }
+        std::vector<sim34::MeterState> parsed;
+        std::string why;
+        if (!sim34::ParseState(damaged, parsed, why)) {
+            EXPECT_FALSE(why.empty());
+        }
     }
 }
