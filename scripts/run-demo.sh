@@ -37,6 +37,24 @@ then Административные функции → Чтение даты �
 MSG
     run_window ./build/Quorvane_v3_4
     ;;
+  ostrilon)
+    coproc SIM { exec ./build/sim/counter5x/counter5x-sim --pty; }
+    pids+=("$SIM_PID")
+    read -r tty <&"${SIM[0]}"
+    # The port of this run: the emulator's pseudo-terminal (other settings kept).
+    ini=build/Ostrilon.INI
+    if [ -f "$ini" ] && grep -q '^DEVICE=' "$ini"; then
+      sed -i "s#^DEVICE=.*#DEVICE=$tty\r#" "$ini"
+    else
+      printf '[COMPORT]\r\nNUM=1\r\nSPEED=9600\r\nDEVICE=%s\r\nTCPPORT=1144\r\n' "$tty" > "$ini"
+    fi
+    cat <<MSG
+Meter emulator: meter 1234567, identifier 1, version 53, on $tty.
+In the window: Зав. номер 1234567, Идентификатор 1, Подключиться,
+then Команда → Прочитать дату и время (or Управление контактором).
+MSG
+    run_window ./build/Ostrilon
+    ;;
   *)
-    echo "unknown program: $which (quorvane)"; exit 2 ;;
+    echo "unknown program: $which (quorvane or ostrilon)"; exit 2 ;;
 esac
