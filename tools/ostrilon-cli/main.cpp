@@ -8,19 +8,18 @@
 
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/core/CallQueue.h"
 #include "common/core/DateTime.h"
+#include "common/core/Json.h"
 #include "common/core/Wait.h"
 #include "console/link/CounterCommunication.h"
 
@@ -103,27 +102,7 @@ unsigned long long NumberArg(const std::string& what, const std::string& s, unsi
     return *v;
 }
 
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
+using common::JsonString;
 
 std::string Hex(const std::uint8_t* data, int n, const char* separator) {
     std::string out;
@@ -236,51 +215,7 @@ std::vector<Command> ParseCommands(const std::vector<std::string>& words) {
 // The TCP link fires its connected event on "the window's thread"; here that
 // is the main thread, which runs queued calls whenever it waits (the event
 // hook of the protocol layers runs them too).
-class MainThreadCalls {
-public:
-    // From any thread: runs call on the main thread and returns when it has run.
-    void RunOnMain(std::function<void()> call) {
-        Item item{std::move(call), false};
-        std::unique_lock<std::mutex> lock(mutex_);
-        queue_.push_back(&item);
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return item.done; });
-    }
-    // Main thread: runs what is queued.
-    void RunPending() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!queue_.empty()) {
-            Item* item = queue_.front();
-            queue_.pop_front();
-            lock.unlock();
-            item->call();
-            lock.lock();
-            item->done = true;
-            changed_.notify_all();
-        }
-    }
-    // Main thread: runs queued calls until done() or the deadline.
-    template <class Done>
-    bool WaitFor(std::optional<common::Clock::time_point> deadline, Done done) {
-        for (;;) {
-            RunPending();
-            if (done()) return true;
-            if (deadline && common::Passed(*deadline)) return false;
-            std::unique_lock<std::mutex> lock(mutex_);
-            const auto slice = common::Clock::now() + std::chrono::milliseconds(200);
-            changed_.wait_until(lock, deadline ? std::min(*deadline, slice) : slice, [&] { return !queue_.empty(); });
-        }
-    }
-
-private:
-    struct Item {
-        std::function<void()> call;
-        bool done;
-    };
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Item*> queue_;
-};
+using MainThreadCalls = common::CallQueue;
 
 // --- running ---------------------------------------------------------------------
 
@@ -475,7 +410,7 @@ struct EventHook {
 int RunServer(const Options& o) {
     MainThreadCalls calls;
     const EventHook hook([&calls] { calls.RunPending(); });
-    console::TTCPIPCommunication link([&calls](std::function<void()> f) { calls.RunOnMain(std::move(f)); });
+    console::TTCPIPCommunication link([&calls](std::function<void()> f) { calls.Call(std::move(f)); });
     Runner runner(o, link);
     bool connected = false;
     link.OnConnected = [&connected](console::TCounterCommunication&, bool& flag) { connected = flag; };
@@ -487,7 +422,7 @@ int RunServer(const Options& o) {
     std::optional<common::Clock::time_point> deadline;
     if (o.waitSeconds > 0) deadline = common::DeadlineAfter(static_cast<long long>(o.waitSeconds) * 1000);
     int result;
-    if (!calls.WaitFor(deadline, [&] { return connected; })) {
+    if (!calls.RunUntil([&] { return connected; }, deadline)) {
         runner.ReportConnectionFailure("за " + std::to_string(o.waitSeconds) + " с никто не подключился");
         result = kExitFailed;
     } else {

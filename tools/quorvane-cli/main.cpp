@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/core/Json.h"
 #include "meter34/MeterConnection.h"
 #include "meter34/MeterReadings.h"
 #include "meter34/Structures.h"
@@ -84,27 +85,7 @@ DateTime Date(const std::string& text) {
     return *d;
 }
 
-std::string JsonEscape(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char b[8];
-                    std::snprintf(b, sizeof b, "\\u%04x", c);
-                    out += b;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out;
-}
+using common::JsonEscape;
 
 std::string Hex(const std::uint8_t* p, int n) {
     std::string out;

@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/core/CallQueue.h"
+
 namespace testmeter {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -68,53 +70,8 @@ private:
     int fd_ = -1;
 };
 
-// Plays the window's thread: calls handed over by other threads wait in a
-// queue until the test thread runs them (through the event hook or Run()).
-class WindowThread {
-public:
-    void Dispatch(std::function<void()> call) {
-        Item item{std::move(call), false};
-        std::unique_lock<std::mutex> lock(mutex_);
-        queue_.push_back(&item);
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return item.done; });
-    }
-    void RunPending() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!queue_.empty()) {
-            Item* item = queue_.front();
-            queue_.pop_front();
-            lock.unlock();
-            item->call();
-            lock.lock();
-            item->done = true;
-            changed_.notify_all();
-        }
-    }
-    // Runs queued calls until done() or ms pass; done() as the result.
-    bool RunUntil(const std::function<bool()>& done, int ms) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        for (;;) {
-            RunPending();
-            if (done()) return true;
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait_for(lock, std::chrono::milliseconds(20), [&] { return !queue_.empty(); });
-        }
-    }
-    bool HasQueued() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return !queue_.empty();
-    }
-
-private:
-    struct Item {
-        std::function<void()> call;
-        bool done;
-    };
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Item*> queue_;
-};
+// Plays the window's thread: calls handed over by other threads wait until
+// the test thread runs them (through the event hook or RunUntil).
+using WindowThread = common::CallQueue;
 
 }  // namespace testmeter

@@ -204,11 +204,11 @@ struct TcpSim : ::testing::Test {
     void SetUp() override {
         common::ResetTimings();
         common::SetProcessEventsHook([this] { window.RunPending(); });
-        link = std::make_unique<console::TTCPIPCommunication>([this](std::function<void()> f) { window.Dispatch(std::move(f)); });
+        link = std::make_unique<console::TTCPIPCommunication>([this](std::function<void()> f) { window.Call(std::move(f)); });
         link->OnConnected = [this](TCounterCommunication&, bool&) { ++connected; };
         ASSERT_TRUE(link->StartListening(0, "127.0.0.1")) << link->LastError();
         meter.startTcpClient("127.0.0.1", link->ListeningPort());
-        ASSERT_TRUE(window.RunUntil([&] { return connected == 1; }, 20000));
+        ASSERT_TRUE(window.RunUntil([&] { return connected == 1; }, common::DeadlineAfter(20000)));
     }
     void TearDown() override {
         meter.stop();
@@ -269,7 +269,7 @@ TEST_F(TcpSim, SecondMeterIsRefusedUntilTheFirstLeaves) {
     EXPECT_EQ(console::WithSession(*link, kMeter, kIdent, [] { return true; }), SessionOutcome::Done);
 
     meter.stop();
-    ASSERT_TRUE(window.RunUntil([&] { return connected == 2; }, 20000));
+    ASSERT_TRUE(window.RunUntil([&] { return connected == 2; }, common::DeadlineAfter(20000)));
     EXPECT_EQ(console::WithSession(*link, other.meterNumber, kIdent, [] { return true; }), SessionOutcome::Done);
     second.stop();
 }

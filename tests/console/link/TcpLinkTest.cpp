@@ -74,7 +74,7 @@ struct TcpLink : ::testing::Test {
         common::ResetTimings();
         common::timings().consoleSendPauseMs = 10;
         common::SetProcessEventsHook([this] { window.RunPending(); });
-        link = std::make_unique<TTCPIPCommunication>([this](std::function<void()> f) { window.Dispatch(std::move(f)); });
+        link = std::make_unique<TTCPIPCommunication>([this](std::function<void()> f) { window.Call(std::move(f)); });
         link->OnConnected = [this](console::TCounterCommunication&, bool& flag) {
             EXPECT_TRUE(flag);
             connectedOn = std::this_thread::get_id();
@@ -90,7 +90,7 @@ struct TcpLink : ::testing::Test {
     }
     std::unique_ptr<MeterSideClient> Connect(int expectedCount = 1) {
         auto c = std::make_unique<MeterSideClient>(link->ListeningPort());
-        EXPECT_TRUE(window.RunUntil([&] { return connectedCount >= expectedCount; }, 10000));
+        EXPECT_TRUE(window.RunUntil([&] { return connectedCount >= expectedCount; }, common::DeadlineAfter(10000)));
         return c;
     }
     // Authorizes with the scripted meter handing out key.
@@ -267,7 +267,7 @@ TEST_F(TcpLink, SecondClientIsRefusedWhileTheFirstIsServed) {
     auto first = Connect();
     MeterSideClient second(link->ListeningPort());
     EXPECT_TRUE(second.ClosedByServer(5000));
-    EXPECT_FALSE(window.RunUntil([&] { return connectedCount > 1; }, 200));
+    EXPECT_FALSE(window.RunUntil([&] { return connectedCount > 1; }, common::DeadlineAfter(200)));
     Authorize(*first);
     EXPECT_EQ(link->CounterVersion, 53);
 }
@@ -275,7 +275,7 @@ TEST_F(TcpLink, SecondClientIsRefusedWhileTheFirstIsServed) {
 TEST_F(TcpLink, ClientThatLeftIsNotServedAndTheNextOneIs) {
     auto first = Connect();
     first->Close();
-    ASSERT_TRUE(window.RunUntil([&] { return !link->HasClient(); }, 5000));
+    ASSERT_TRUE(window.RunUntil([&] { return !link->HasClient(); }, common::DeadlineAfter(5000)));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(link->ReadArea(3, 0));
     EXPECT_LT(MsSince(start), 4000);
