@@ -319,7 +319,7 @@ void Emulator::applyState(const StateData& s) {
                          std::to_string(m.version()));
     // Check everything first, so that a bad state changes nothing.
     for (const auto& r : s.records) {
-        const AreaSpec* a = m.spec(r.area);
+        const AreaSpec* a = m.layoutOf(r.area);
         const std::string what = "area " + std::to_string(r.area) + " index " + std::to_string(r.index);
         if (!a) throw StateError(where(r) + "a version " + std::to_string(m.version()) + " meter has no area " + std::to_string(r.area));
         if (a->access == Access::ReadOnly)

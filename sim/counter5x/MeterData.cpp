@@ -158,7 +158,7 @@ void MeterModel::writeDefaults() {
         r[1] = 1;
         PutUInt16BE(r + 6, 0x0080);
     }
-    if (spec(kAreaRatio)) console::EncodeDecimal6(1.0, at(kAreaRatio, 0));
+    if (layoutOf(kAreaRatio)) console::EncodeDecimal6(1.0, at(kAreaRatio, 0));
 }
 
 void MeterModel::generateStatistics() {

@@ -41,7 +41,7 @@ void MeterModel::setVersion(int version) {
 void MeterModel::setMeterNumber(std::uint32_t n) {
     meterNumber_ = n;
     // The load cards were issued for this meter.
-    if (const AreaSpec* a = spec(kAreaCards)) {
+    if (const AreaSpec* a = layoutOf(kAreaCards)) {
         for (std::uint16_t i = 0; i < a->count; ++i) {
             PutUInt32BE(at(kAreaCards, i) + 12, n);
             seal(kAreaCards, i);
@@ -59,7 +59,7 @@ void MeterModel::setIdent(std::uint32_t ident) {
 std::uint16_t MeterModel::password() const { return GetUInt16BE(mem_[kAreaPasswords].data()); }
 
 void MeterModel::setPassword(std::uint16_t password) {
-    const AreaSpec* a = spec(kAreaPasswords);
+    const AreaSpec* a = layoutOf(kAreaPasswords);
     for (std::uint16_t i = 0; i < a->count; ++i) {
         PutUInt16BE(at(kAreaPasswords, i), password);
         seal(kAreaPasswords, i);
@@ -94,27 +94,27 @@ void MeterModel::setCurrency(const std::string& three) {
 
 // --- memory -------------------------------------------------------------------
 
-const AreaSpec* MeterModel::spec(std::uint8_t code) const {
+const AreaSpec* MeterModel::layoutOf(std::uint8_t code) const {
     if (code >= kAreaCodeLimit || specOf_[code] < 0) return nullptr;
     return &layout_[static_cast<std::size_t>(specOf_[code])];
 }
 
 std::uint8_t* MeterModel::at(std::uint8_t code, std::uint16_t index) {
-    const AreaSpec* a = spec(code);
+    const AreaSpec* a = layoutOf(code);
     return mem_[code].data() + static_cast<std::size_t>(index) * a->size;
 }
 
-void MeterModel::seal(std::uint8_t code, std::uint16_t index) { console::SealArea(at(code, index), spec(code)->size); }
+void MeterModel::seal(std::uint8_t code, std::uint16_t index) { console::SealArea(at(code, index), layoutOf(code)->size); }
 
 std::vector<std::uint8_t> MeterModel::record(std::uint8_t code, std::uint16_t index) const {
-    const AreaSpec* a = spec(code);
+    const AreaSpec* a = layoutOf(code);
     if (!a || index >= a->count) return {};
     const auto* p = mem_[code].data() + static_cast<std::size_t>(index) * a->size;
     return {p, p + a->size};
 }
 
 bool MeterModel::setRecord(std::uint8_t code, std::uint16_t index, const std::vector<std::uint8_t>& bytes, bool reseal) {
-    const AreaSpec* a = spec(code);
+    const AreaSpec* a = layoutOf(code);
     if (!a || index >= a->count) return false;
     const bool withSeal = bytes.size() == a->size;
     if (!withSeal && !(reseal && bytes.size() + 2 == a->size)) return false;
@@ -215,7 +215,7 @@ MeterModel::Reply MeterModel::authorize(const std::uint8_t* d, std::size_t len) 
 
 MeterModel::Reply MeterModel::readArea(const std::uint8_t* d, std::size_t len) {
     if (len != 3) return refuse(kBadRequest);
-    const AreaSpec* a = spec(d[0]);
+    const AreaSpec* a = layoutOf(d[0]);
     const std::uint16_t index = GetUInt16BE(d + 1);
     if (!a || index >= a->count) return refuse(kNoSuchThing);
     if (a->access == Access::WriteOnly) return refuse(kNotAllowed);
@@ -230,7 +230,7 @@ MeterModel::Reply MeterModel::readArea(const std::uint8_t* d, std::size_t len) {
 
 MeterModel::Reply MeterModel::writeArea(const std::uint8_t* d, std::size_t len) {
     if (len < 5) return refuse(kBadRequest);
-    const AreaSpec* a = spec(d[0]);
+    const AreaSpec* a = layoutOf(d[0]);
     const std::uint16_t index = GetUInt16BE(d + 1);
     if (!a || index >= a->count) return refuse(kNoSuchThing);
     if (a->access == Access::ReadOnly) return refuse(kNotAllowed);

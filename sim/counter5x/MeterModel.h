@@ -86,7 +86,7 @@ public:
 
     // --- memory ----------------------------------------------------------------
     const std::vector<AreaSpec>& layout() const { return layout_; }
-    const AreaSpec* spec(std::uint8_t code) const;
+    const AreaSpec* layoutOf(std::uint8_t code) const;
     // One record with its seal; empty when there is no such record.
     std::vector<std::uint8_t> record(std::uint8_t code, std::uint16_t index) const;
     // Replaces a record (size bytes, or size - 2 without the seal); reseals

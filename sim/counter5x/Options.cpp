@@ -48,19 +48,19 @@ std::vector<std::uint8_t> Hex(const std::string& option, const std::string& text
 // CODE[:SELECTOR][=REASON]; the selector of commands 14 and 17 is a letter.
 Refusal ParseRefusal(const std::string& option, const std::string& text) {
     Refusal r;
-    std::string spec = text;
-    const auto eq = spec.find('=');
+    std::string rule = text;
+    const auto eq = rule.find('=');
     if (eq != std::string::npos) {
-        r.reason = static_cast<std::uint8_t>(Number(option, spec.substr(eq + 1), 0, 255));
-        spec.resize(eq);
+        r.reason = static_cast<std::uint8_t>(Number(option, rule.substr(eq + 1), 0, 255));
+        rule.resize(eq);
     }
-    const auto colon = spec.find(':');
-    const std::string sel = colon == std::string::npos ? std::string() : spec.substr(colon + 1);
-    if (colon != std::string::npos) spec.resize(colon);
-    r.command = static_cast<int>(Number(option, spec, 0, 255));
+    const auto colon = rule.find(':');
+    const std::string sel = colon == std::string::npos ? std::string() : rule.substr(colon + 1);
+    if (colon != std::string::npos) rule.resize(colon);
+    r.command = static_cast<int>(Number(option, rule, 0, 255));
     if (colon != std::string::npos) {
         if (r.command == kOneByte || r.command == kRangeMode) {
-            if (sel.size() != 1) throw OptionError(option + ": the selector of command " + spec + " is one letter");
+            if (sel.size() != 1) throw OptionError(option + ": the selector of command " + rule + " is one letter");
             r.selector = static_cast<unsigned char>(sel[0]);
         } else {
             r.selector = static_cast<int>(Number(option, sel, 0, 255));
