@@ -1,7 +1,6 @@
 #include "RS232Communication.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -9,7 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 #include "common/core/SerialPort.h"
 #include "common/core/Timings.h"
@@ -20,8 +18,6 @@ namespace {
 constexpr char kNoCarrier[] = "NO CARRIER";
 constexpr int kNoCarrierLength = 10;
 }  // namespace
-
-bool IsSupportedBaudRate(int baud) { return common::IsStandardBaudRate(baud); }
 
 TRS232_Communication::~TRS232_Communication() { Close(); }
 
@@ -163,17 +159,7 @@ void TRS232_Communication::WaitReadable(common::Clock::time_point deadline) {
         TCommunication::WaitReadable(deadline);
         return;
     }
-    // Without a window to keep alive the wait lasts to the deadline.
-    const auto sliceEnd = common::HasProcessEventsHook() ? std::min(deadline, common::Clock::now() + common::kEventSlice) : deadline;
-    pollfd p{Handle, POLLIN, 0};
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(sliceEnd - common::Clock::now());
-    const int r = ::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-    if (r > 0 && !(p.revents & POLLIN)) {
-        // Hang-up of the far end of a pseudo-terminal: nothing will come, but
-        // poll keeps reporting it. Sleep out the slice rather than spin.
-        std::this_thread::sleep_until(sliceEnd);
-    }
-    common::ProcessPendingEvents();
+    common::WaitReadable(Handle, deadline);
 }
 
 }  // namespace links

@@ -42,7 +42,4 @@ private:
     void Watch(std::uint8_t b);
 };
 
-// True for the speeds the serial links accept.
-bool IsSupportedBaudRate(int baud);
-
 }  // namespace links

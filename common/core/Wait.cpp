@@ -30,7 +30,15 @@ bool WaitReadable(int fd, Clock::time_point deadline) {
         if (slices) left = std::min(left, std::chrono::duration_cast<std::chrono::milliseconds>(kEventSlice));
         pollfd p{fd, POLLIN, 0};
         const int r = ::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 1)));
-        if (r > 0) return true;
+        if (r > 0 && (p.revents & POLLIN)) return true;
+        if (r > 0) {
+            // Hang-up or error with nothing to read (the far end of a
+            // pseudo-terminal closed): poll would report it at once forever.
+            // Nothing will come, so sleep the wait out rather than spin.
+            const auto now2 = Clock::now();
+            if (now2 < deadline) SleepMs(std::chrono::ceil<std::chrono::milliseconds>(deadline - now2).count());
+            return false;
+        }
         if (r < 0 && errno != EINTR) return true;  // let the caller's read report the error
         if (slices) ProcessPendingEvents();
     }

@@ -28,8 +28,9 @@ inline Clock::time_point DeadlineAfter(long long ms) {
 }
 inline bool Passed(Clock::time_point deadline) { return Clock::now() >= deadline; }
 
-// Waits until fd has data to read (or an error/hang-up to report) or the
-// deadline passes; true when fd is readable. The hook runs between slices.
+// Waits until fd has data to read or the deadline passes; true when fd is
+// readable. A descriptor that reports a hang-up or error with nothing to
+// read is waited out to the deadline (false). The hook runs between slices.
 bool WaitReadable(int fd, Clock::time_point deadline);
 
 // Sleeps ms milliseconds; the hook runs between slices.

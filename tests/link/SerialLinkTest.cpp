@@ -244,6 +244,6 @@ TEST(SerialSpeeds, NonStandardRateOpens) {
         s.BaudRate = baud;
         EXPECT_TRUE(s.Open()) << baud << ": " << s.LastError();
     }
-    EXPECT_TRUE(links::IsSupportedBaudRate(14400));
-    EXPECT_FALSE(links::IsSupportedBaudRate(1234));
+    EXPECT_TRUE(common::IsStandardBaudRate(14400));
+    EXPECT_FALSE(common::IsStandardBaudRate(1234));
 }
