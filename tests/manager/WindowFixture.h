@@ -20,30 +20,22 @@
 #include "common/ui/OperationProgress.h"
 #include "manager/OpenCommunication.h"
 #include "manager/Unit1.h"
-#include "tests/support/qt/ScriptedUi.h"
+#include "tests/support/qt/WindowTestEnvironment.h"
 
-struct WindowFixture : ::testing::Test {
+struct WindowFixture : ::testing::Test, testsupport::WindowTestEnvironment {
     QTemporaryDir dir;
-    std::unique_ptr<testsupport::ScriptedUi> ui;
     std::unique_ptr<manager::TFrmMain> w;
 
     void SetUp() override {
         auto& t = common::timings();
-        t.runnerStartMs = 5;
         t.modemSettleMs = t.modemAfterHangupMs = t.modemCloseGuardMs = 10;
         t.controllerLogoutPauseMs = 10;
         t.controllerAfterLoginMs = 10;
-        common::ui::SetFormats(common::ui::FormatSettings::Russian());
-        common::ui::InstallEventHook();
-        ui = std::make_unique<testsupport::ScriptedUi>();
         w = std::make_unique<manager::TFrmMain>(SettingsPath());
     }
     void TearDown() override {
         if (w) w->close();
         w.reset();
-        ui.reset();
-        common::SetProcessEventsHook({});
-        common::ResetTimings();
     }
     QString SettingsPath() const { return dir.filePath("Quorvane_v3_4.INI"); }
 

@@ -25,7 +25,7 @@
 #include "common/ui/FormatSettings.h"
 #include "common/ui/OperationProgress.h"
 #include "console/app/Main.h"
-#include "tests/support/qt/ScriptedUi.h"
+#include "tests/support/qt/WindowTestEnvironment.h"
 
 // Records the title of every runner dialog as it shows.
 class RunnerTitles : public QObject {
@@ -59,28 +59,20 @@ inline std::string BoxTexts(const testsupport::ScriptedUi& ui) {
     return s;
 }
 
-struct OstrilonFixture : ::testing::Test {
+struct OstrilonFixture : ::testing::Test, testsupport::WindowTestEnvironment {
     QTemporaryDir dir;
-    std::unique_ptr<testsupport::ScriptedUi> ui;
     std::unique_ptr<console::TFrmMain> w;
 
     void SetUp() override {
         auto& t = common::timings();
-        t.runnerStartMs = 5;
         t.consoleSendPauseMs = 2;
         // A reply's first byte may take 10 polls: generous for a loaded machine.
         t.consolePollMs = 40;
-        common::ui::SetFormats(common::ui::FormatSettings::Russian());
-        common::ui::InstallEventHook();
-        ui = std::make_unique<testsupport::ScriptedUi>();
         w = std::make_unique<console::TFrmMain>(SettingsPath());
     }
     void TearDown() override {
         if (w) w->close();
         w.reset();
-        ui.reset();
-        common::SetProcessEventsHook({});
-        common::ResetTimings();
     }
     QString SettingsPath() const { return dir.filePath("Ostrilon.INI"); }
 
