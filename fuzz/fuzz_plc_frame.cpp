@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             volatile std::uint8_t sink = 0;
             for (int k = 0; k < a.length(); ++k) sink = sink ^ a.data()[k];
         }
-        if (r == meter34::Push::Fail) a.reset();
+        if (r == meter34::Push::Reset) a.reset();
     }
     return 0;
 }

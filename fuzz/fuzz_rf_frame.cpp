@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (int k = 0; k < a.carriedLength(); ++k) sink = sink ^ a.carried()[k];
             if (a.carriedLength() < 0) __builtin_trap();
         }
-        if (r == meter34::Push::Fail) a.reset();
+        if (r == meter34::Push::Reset) a.reset();
     }
     return 0;
 }

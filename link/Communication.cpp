@@ -1,5 +1,7 @@
 #include "Communication.h"
 
+#include "common/core/FrameReceive.h"
+
 #include <algorithm>
 #include <cctype>
 #include <thread>
@@ -13,31 +15,39 @@ void TCommunication::WaitReadable(common::Clock::time_point deadline) {
     common::ProcessPendingEvents();
 }
 
-bool ReceiveLine(TCommunication& link, char* buffer, int& length, int timeoutMs) {
-    auto deadline = common::DeadlineAfter(timeoutMs);
-    int i = 0;
-    while (!common::Passed(deadline)) {
-        if (!link.Connected) return false;
-        while (link.InQueue() > 0) {
-            std::uint8_t b = 0;
-            int n = 1;
-            if (!link.Read(&b, n)) break;
-            deadline = common::DeadlineAfter(timeoutMs);
-            if (i == 0 && (b < 0x20 || b > 0x7F)) continue;  // leading CR, LF and 8-bit noise
-            if (i > 0 && b == 0x0D) {
-                buffer[i] = 0;
-                length = i + 1;
-                return true;
-            }
-            buffer[i++] = static_cast<char>(b);
-            if (i > kLineBufferSize - 1) {
-                length = 0;
-                return false;
-            }
+namespace {
+
+// A text line ended by CR: leading control and 8-bit bytes are skipped, LF
+// after text stays in the line, and a line longer than the buffer gives up.
+class LineAssembler {
+public:
+    explicit LineAssembler(char* buffer) : buffer_(buffer) {}
+    common::Push push(std::uint8_t b) {
+        if (count_ == 0 && (b < 0x20 || b > 0x7F)) return common::Push::NeedMore;
+        if (count_ > 0 && b == 0x0D) {
+            buffer_[count_] = 0;
+            return common::Push::Frame;
         }
-        link.WaitReadable(deadline);
+        buffer_[count_++] = static_cast<char>(b);
+        return count_ > kLineBufferSize - 1 ? common::Push::Reset : common::Push::NeedMore;
     }
-    return false;
+    int count() const { return count_; }
+
+private:
+    char* buffer_;
+    int count_ = 0;
+};
+
+}  // namespace
+
+bool ReceiveLine(TCommunication& link, char* buffer, int& length, int timeoutMs) {
+    LineAssembler line(buffer);
+    LinkSource source{link, true};
+    switch (common::ReceiveFrame(source, line, common::RestartedTimeout(timeoutMs))) {
+        case common::Received::Frame: length = line.count() + 1; return true;
+        case common::Received::Reset: length = 0; return false;
+        default: return false;
+    }
 }
 
 namespace {

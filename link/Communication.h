@@ -52,6 +52,24 @@ protected:
     std::string lastError_;
 };
 
+// A link as the byte source of the shared receive loop
+// (common/core/FrameReceive.h): one byte per Read, after InQueue reported
+// data. A Read that reveals a lost link (the carrier watcher fires on the
+// byte after "NO CARRIER") ends a frame receive without handing on its byte;
+// a line receive still takes it, so the line "NO CARRIER" completes.
+struct LinkSource {
+    TCommunication& link;
+    bool handOnLastByte = false;
+    bool Alive() const { return link.Connected; }
+    int Take(std::uint8_t* out, int /*max*/) {
+        if (link.InQueue() <= 0) return 0;
+        int n = 1;
+        if (!link.Read(out, n) || n != 1) return 0;
+        return link.Connected || handOnLastByte ? 1 : -1;
+    }
+    void Wait(common::Clock::time_point until) { link.WaitReadable(until); }
+};
+
 // A buffer for ReceiveLine: the longest line plus its terminating zero.
 constexpr int kLineBufferSize = 2049;
 

@@ -1,7 +1,6 @@
 #include "RS232Communication.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,61 +20,42 @@ constexpr int kNoCarrierLength = 10;
 
 TRS232_Communication::~TRS232_Communication() { Close(); }
 
-bool TRS232_Communication::Configure() {
-    const bool ok = common::ConfigureSerialPort(Handle, BaudRate, lastError_);
-    // DTR cleared, RTS set. A pseudo-terminal has no modem lines: that is fine.
-    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
-    ::ioctl(Handle, TIOCMBIC, &dtr);
-    ::ioctl(Handle, TIOCMBIS, &rts);
-    return ok;
-}
-
 bool TRS232_Communication::Open() {
     lastError_.clear();
     const std::string path = Device();
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    std::string error;
+    const int fd = common::OpenSerialDevice(path, BaudRate, error);
     if (fd < 0) {
-        lastError_ = path + ": " + std::strerror(errno);
+        lastError_ = path + ": " + error;
         return false;
     }
-    // Not shared: refuse a port another program holds, and keep others out.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        lastError_ = path + ": порт занят другой программой";
-        ::close(fd);
-        return false;
-    }
-    ::ioctl(fd, TIOCEXCL);
-    // Writes block until the driver took the bytes; reads never block (VMIN=VTIME=0).
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     Handle = fd;
     Opened = true;
 
-    bool result = Configure();
-    if (result) {
-        Connected = true;
-        if (!PhoneNumber.empty()) {
-            ExtraTimeout += 20000;
-            const auto& t = common::timings();
-            common::SleepMs(t.modemSettleMs);
-            PurgeInput();
-            // Hang up a call an earlier connection may have left open.
-            if (ModemCommand(*this, "+++", "OK", t.modemCommandMs)) {
-                ModemCommand(*this, "ATH\r\n", "OK", t.modemCommandMs);
-                common::SleepMs(t.modemAfterHangupMs);
-            }
-            // Without an answer to AT or ATE0 the call is abandoned here; Connected
-            // stays true so that Close still sends the hang-up sequence.
-            if (!ModemCommand(*this, "AT\r\n", "OK", t.modemCommandMs)) {
-                lastError_ = "модем не ответил на AT";
-                return false;
-            }
-            if (!ModemCommand(*this, "ATE0\r\n", "OK", t.modemCommandMs)) {
-                lastError_ = "модем не ответил на ATE0";
-                return false;
-            }
-            result = ModemCommand(*this, "ATD" + PhoneNumber + "\r\n", "CONNECT", t.modemConnectMs);
-            if (!result) lastError_ = "нет соединения с номером " + PhoneNumber;
+    Connected = true;
+    bool result = true;
+    if (!PhoneNumber.empty()) {
+        ExtraTimeout += 20000;
+        const auto& t = common::timings();
+        common::SleepMs(t.modemSettleMs);
+        PurgeInput();
+        // Hang up a call an earlier connection may have left open.
+        if (ModemCommand(*this, "+++", "OK", t.modemCommandMs)) {
+            ModemCommand(*this, "ATH\r\n", "OK", t.modemCommandMs);
+            common::SleepMs(t.modemAfterHangupMs);
         }
+        // Without an answer to AT or ATE0 the call is abandoned here; Connected
+        // stays true so that Close still sends the hang-up sequence.
+        if (!ModemCommand(*this, "AT\r\n", "OK", t.modemCommandMs)) {
+            lastError_ = "модем не ответил на AT";
+            return false;
+        }
+        if (!ModemCommand(*this, "ATE0\r\n", "OK", t.modemCommandMs)) {
+            lastError_ = "модем не ответил на ATE0";
+            return false;
+        }
+        result = ModemCommand(*this, "ATD" + PhoneNumber + "\r\n", "CONNECT", t.modemConnectMs);
+        if (!result) lastError_ = "нет соединения с номером " + PhoneNumber;
     }
     Connected = result;
     WatchCount = 0;
@@ -91,13 +71,9 @@ bool TRS232_Communication::Close() {
         ModemCommand(*this, "ATH\r\n", "OK", t.modemCommandMs);
     }
     if (Opened && Handle >= 0) {
-        int lines = TIOCM_DTR | TIOCM_RTS;
-        ::ioctl(Handle, TIOCMBIC, &lines);
-        // The exclusive flag outlives the descriptor on some terminals
-        // (pseudo-terminals): clear it, or nobody could open the port again.
-        ::ioctl(Handle, TIOCNXCL);
-        ::flock(Handle, LOCK_UN);
-        ::close(Handle);
+        common::SetSerialLine(Handle, common::SerialLine::DTR, false);
+        common::SetSerialLine(Handle, common::SerialLine::RTS, false);
+        common::CloseSerialDevice(Handle);
     }
     Handle = -1;
     Connected = false;

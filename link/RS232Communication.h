@@ -37,8 +37,6 @@ public:
     std::string Device() const { return DevicePath.empty() ? SerialDevicePath(PortNumber) : DevicePath; }
 
 private:
-    bool Configure();
-    bool Dial();
     void Watch(std::uint8_t b);
 };
 

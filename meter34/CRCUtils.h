@@ -4,13 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/core/Crc16.h"
+
 namespace meter34 {
 
 // Sum of the bytes modulo 256.
 std::uint8_t Sum8(const std::uint8_t* data, std::size_t count);
 
 // CRC-16/XMODEM; callers store it low byte first after the bytes it covers.
-std::uint16_t Crc16Xmodem(const std::uint8_t* data, std::size_t count);
+using common::Crc16Xmodem;
 
 // Appends Crc16Xmodem of data[0..count) at data[count], low byte first.
 inline void PutCrc16Xmodem(std::uint8_t* data, std::size_t count) {

@@ -10,28 +10,12 @@ namespace meter34 {
 
 namespace {
 
-// Feeds bytes from the link to onByte until it reports a frame or a failure,
-// the time-out (restarted by every byte) passes, or the link is lost.
-template <class OnByte>
-bool ReceiveLoop(links::TCommunication& link, long long timeoutMs, OnByte&& onByte) {
-    auto deadline = common::DeadlineAfter(timeoutMs);
-    while (!common::Passed(deadline)) {
-        if (!link.Connected) return false;
-        while (link.InQueue() > 0) {
-            std::uint8_t b = 0;
-            int n = 1;
-            if (!link.Read(&b, n) || n != 1) break;
-            if (!link.Connected) return false;  // carrier lost
-            deadline = common::DeadlineAfter(timeoutMs);
-            switch (onByte(b)) {
-                case Push::Frame: return true;
-                case Push::Fail: return false;
-                case Push::NeedMore: break;
-            }
-        }
-        link.WaitReadable(deadline);
-    }
-    return false;
+// Feeds bytes from the link to the assembler until it reports a frame or
+// gives up, the time-out (restarted by every byte) passes, or the link is lost.
+template <class Assembler>
+common::Received Receive(links::TCommunication& link, long long timeoutMs, Assembler& a) {
+    links::LinkSource source{link};
+    return common::ReceiveFrame(source, a, common::RestartedTimeout(timeoutMs));
 }
 
 void PutLE16(std::uint8_t* p, std::uint16_t v) {
@@ -121,9 +105,8 @@ Push DirectFrameAssembler::push(std::uint8_t b) {
 
 bool ReceiveDirectFrame(links::TCommunication& link, std::uint8_t* buffer, int& length) {
     DirectFrameAssembler a;
-    const bool ok = ReceiveLoop(link, static_cast<long long>(link.Timeout) + link.ExtraTimeout,
-                                [&](std::uint8_t b) { return a.push(b); });
-    if (!ok) return false;
+    if (Receive(link, static_cast<long long>(link.Timeout) + link.ExtraTimeout, a) != common::Received::Frame)
+        return false;
     std::memcpy(buffer, a.data(), static_cast<std::size_t>(a.length()));
     length = a.length();
     return true;
@@ -174,7 +157,7 @@ Push RFFrameAssembler::push(std::uint8_t b) {
         reset();
         return Push::NeedMore;
     }
-    if (p_ > expected_) return Push::Fail;  // the announced length wrapped
+    if (p_ > expected_) return Push::Reset;  // the announced length wrapped
     return Push::NeedMore;
 }
 
@@ -251,10 +234,9 @@ bool TRF_Route_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length) {
     if (Link == nullptr) return false;
     RFFrameAssembler a;
     const long long t = static_cast<long long>(RouteLast + 1) * Link->Timeout + Link->ExtraTimeout;
-    Push last = Push::NeedMore;
-    const bool ok = ReceiveLoop(*Link, t, [&](std::uint8_t b) { return last = a.push(b); });
-    if (!ok) {
-        if (last == Push::Fail) length = 0;
+    const auto r = Receive(*Link, t, a);
+    if (r != common::Received::Frame) {
+        if (r == common::Received::Reset) length = 0;
         return false;
     }
     length = a.carriedLength();
@@ -286,7 +268,7 @@ Push PLCFrameAssembler::push(std::uint8_t b) {
         reset();
         return Push::NeedMore;
     }
-    if (p_ > expected_) return Push::Fail;
+    if (p_ > expected_) return Push::Reset;
     return Push::NeedMore;
 }
 
@@ -338,11 +320,9 @@ bool TPLC_MeterExchange::SendFrame(const std::uint8_t* frame, int length) {
 bool TPLC_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length) {
     if (Link == nullptr) return false;
     PLCFrameAssembler a(0x68);
-    Push last = Push::NeedMore;
-    const bool ok = ReceiveLoop(*Link, static_cast<long long>(Link->ExtraTimeout) + Link->Timeout + 5000,
-                                [&](std::uint8_t b) { return last = a.push(b); });
-    if (!ok) {
-        if (last == Push::Fail) length = 0;
+    const auto r = Receive(*Link, static_cast<long long>(Link->ExtraTimeout) + Link->Timeout + 5000, a);
+    if (r != common::Received::Frame) {
+        if (r == common::Received::Reset) length = 0;
         return false;
     }
     length = a.length() - 27;  // K - 23
@@ -356,9 +336,7 @@ std::uint16_t TPLC_MeterExchange::GetModemCount() {
     BuildPLCModemCountQuery(q);
     if (!Link->Write(q, sizeof q)) return 0;
     PLCFrameAssembler a(0x65);
-    if (!ReceiveLoop(*Link, static_cast<long long>(Link->ExtraTimeout) + 10000,
-                     [&](std::uint8_t b) { return a.push(b); }))
-        return 0;
+    if (Receive(*Link, static_cast<long long>(Link->ExtraTimeout) + 10000, a) != common::Received::Frame) return 0;
     return static_cast<std::uint16_t>(a.data()[8] | (a.data()[9] << 8));
 }
 
@@ -368,8 +346,7 @@ bool TPLC_MeterExchange::GetNodeInfo(std::uint16_t index, std::uint8_t record[21
     BuildPLCNodeQuery(index, q);
     if (!Link->Write(q, sizeof q)) return false;
     PLCFrameAssembler a(0x69);
-    if (!ReceiveLoop(*Link, static_cast<long long>(Link->ExtraTimeout) + 10000,
-                     [&](std::uint8_t b) { return a.push(b); }))
+    if (Receive(*Link, static_cast<long long>(Link->ExtraTimeout) + 10000, a) != common::Received::Frame)
         return false;
     std::memcpy(record, a.data() + 6, 21);
     return true;

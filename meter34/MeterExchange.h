@@ -4,12 +4,14 @@
 // through a power-line (PLC) base station.
 //
 // Frame assembly is done by small byte-at-a-time state machines (the
-// *Assembler classes) that own no I/O; the receive loops only feed them.
+// *Assembler classes) that own no I/O; the shared receive loop
+// (common/core/FrameReceive.h) only feeds them.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "common/core/FrameReceive.h"
 #include "link/Communication.h"
 
 namespace meter34 {
@@ -39,7 +41,9 @@ int StuffFrame(const std::uint8_t* frame, int length, std::uint8_t* out);
 // Inverse of StuffFrame, in place; length becomes the number of bytes produced.
 void UnstuffFrame(std::uint8_t* buffer, int& length);
 
-enum class Push { NeedMore, Frame, Fail };
+// NeedMore (a damaged frame is dropped quietly), Frame, or Reset: the
+// announced length wrapped below what arrived, so the receive ends.
+using common::Push;
 
 // Direct meter frames as they arrive on the line, unstuffed on the fly.
 class DirectFrameAssembler {

@@ -1,13 +1,6 @@
 #include "IniFile.h"
 
-#include <fcntl.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "TextCodec.h"
 
@@ -49,17 +42,18 @@ bool IniFile::Load() {
 
 void IniFile::Parse(const std::string& cp1251Bytes) {
     lines_.clear();
-    const std::string text = Cp1251ToUtf8(cp1251Bytes);
     std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string raw = text.substr(pos, end - pos);
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-        pos = end + 1;
+    const std::size_t n = cp1251Bytes.size();
+    while (pos < n) {
+        // A line ends at CR LF, at a lone CR or at a lone LF.
+        std::size_t end = pos;
+        while (end < n && cp1251Bytes[end] != '\r' && cp1251Bytes[end] != '\n') ++end;
         Line line;
-        line.text = raw;
-        const std::string t = Trim(raw);
+        line.raw = cp1251Bytes.substr(pos, end - pos);
+        pos = end;
+        if (pos < n && cp1251Bytes[pos] == '\r') ++pos;
+        if (pos < n && cp1251Bytes[pos] == '\n' && (pos == end || cp1251Bytes[pos - 1] == '\r')) ++pos;
+        const std::string t = Trim(Cp1251ToUtf8(line.raw));
         if (t.size() >= 2 && t.front() == '[' && t.find(']') != std::string::npos) {
             line.kind = Line::Section;
             line.section = Trim(t.substr(1, t.find(']') - 1));
@@ -76,14 +70,12 @@ void IniFile::Parse(const std::string& cp1251Bytes) {
 std::string IniFile::Render() const {
     std::string out;
     for (const auto& l : lines_) {
-        switch (l.kind) {
-            case Line::Section: out += "[" + l.section + "]"; break;
-            case Line::Pair: out += l.key + "=" + l.value; break;
-            case Line::Other: out += l.text; break;
-        }
+        if (!l.written) out += l.raw;
+        else if (l.kind == Line::Section) out += Utf8ToCp1251("[" + l.section + "]");
+        else if (l.kind == Line::Pair) out += Utf8ToCp1251(l.key + "=" + l.value);
         out += "\r\n";
     }
-    return Utf8ToCp1251(out);
+    return out;
 }
 
 bool IniFile::Save() const {
@@ -120,25 +112,37 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
     return v ? *v : def;
 }
 
-long long IniFile::ReadInteger(const std::string& section, const std::string& key, long long def) const {
-    auto v = Value(section, key);
-    if (!v) return def;
-    const std::string t = Trim(*v);
-    if (t.empty()) return def;
+bool ParseDecimal(const std::string& text, long long& value, long long lo, long long hi) {
+    const std::string t = Trim(text);
+    if (t.empty()) return false;
     std::size_t i = 0;
-    bool negative = false;
-    if (t[0] == '-' || t[0] == '+') {
-        negative = t[0] == '-';
-        i = 1;
-    }
-    if (i == t.size()) return def;
+    const bool negative = t[0] == '-';
+    if (t[0] == '-' || t[0] == '+') i = 1;
+    if (i == t.size()) return false;
+    // Accumulate towards the sign's side so that LLONG_MIN itself fits;
+    // stop before any step could leave the range.
     long long r = 0;
     for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9') return def;
-        if (r > 922337203685477580LL) return def;
-        r = r * 10 + (t[i] - '0');
+        if (t[i] < '0' || t[i] > '9') return false;
+        const int d = t[i] - '0';
+        if (negative) {
+            if (r < (LLONG_MIN + d) / 10) return false;
+            r = r * 10 - d;
+        } else {
+            if (r > (LLONG_MAX - d) / 10) return false;
+            r = r * 10 + d;
+        }
     }
-    return negative ? -r : r;
+    if (r < lo || r > hi) return false;
+    value = r;
+    return true;
+}
+
+long long IniFile::ReadInteger(const std::string& section, const std::string& key, long long def, long long lo,
+                               long long hi) const {
+    auto v = Value(section, key);
+    long long r = 0;
+    return v && ParseDecimal(*v, r, lo, hi) ? r : def;
 }
 
 bool IniFile::ReadBool(const std::string& section, const std::string& key, bool def) const {
@@ -155,12 +159,18 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
         Line header;
         header.kind = Line::Section;
         header.section = section;
+        header.written = true;
         lines_.push_back(header);
         s = static_cast<int>(lines_.size()) - 1;
     }
     const int k = FindKey(s, key);
     if (k >= 0) {
-        lines_[static_cast<std::size_t>(k)].value = v;
+        auto& line = lines_[static_cast<std::size_t>(k)];
+        // Rewrite the line only when its value changes: an untouched key keeps its bytes.
+        if (line.value != v) {
+            line.value = v;
+            line.written = true;
+        }
         return;
     }
     // Append after the last key of the section (blank lines stay below it).
@@ -171,6 +181,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     pair.kind = Line::Pair;
     pair.key = key;
     pair.value = v;
+    pair.written = true;
     lines_.insert(lines_.begin() + static_cast<long>(at), pair);
 }
 
@@ -204,54 +215,6 @@ std::vector<std::string> IniFile::Keys(const std::string& section) const {
     for (std::size_t i = static_cast<std::size_t>(s) + 1; i < lines_.size() && lines_[i].kind != Line::Section; ++i)
         if (lines_[i].kind == Line::Pair) out.push_back(lines_[i].key);
     return out;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& errorText) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        errorText = path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        errorText = path + ": ошибка чтения";
-        return false;
-    }
-    bytes = ss.str();
-    return true;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& errorText) {
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        errorText = tmp + ": " + std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            errorText = tmp + ": " + std::strerror(errno);
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        errorText = tmp + ": " + std::strerror(errno);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        errorText = path + ": " + std::strerror(errno);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace common

@@ -1,14 +1,18 @@
 #pragma once
 // Settings and configuration files in the Windows INI format, as the
 // programs have always kept them: sections of key=value lines, Windows-1251
-// text, CR LF line ends. Section and key names compare without regard to
-// case (ASCII). Writing a key updates it in place and keeps every other
-// line, comment and section; saving replaces the file in one step, so a
-// crash never leaves half a file.
+// text, CR LF line ends (CR-only and LF-only files read the same). Section
+// and key names compare without regard to case (ASCII). Writing a key
+// updates it in place; every line the program did not write (other
+// sections, keys, comments) is written back byte for byte, whatever bytes it
+// holds. Saving replaces the file in one step (AtomicFile.h).
 
+#include <climits>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "AtomicFile.h"
 
 namespace common {
 
@@ -20,7 +24,7 @@ public:
     // Reads the file; a missing file is an empty model (true). false with
     // ErrorText when the file exists but cannot be read.
     bool Load();
-    // Writes the whole model (temp file + rename). false with ErrorText.
+    // Writes the whole model, whole or not at all. false with ErrorText.
     bool Save() const;
 
     // Parses / renders Windows-1251 bytes; strings in the API are UTF-8.
@@ -28,8 +32,12 @@ public:
     std::string Render() const;
 
     std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
-    // The default when the key is missing or its value is not a whole decimal number.
-    long long ReadInteger(const std::string& section, const std::string& key, long long def) const;
+    // The default when the key is missing or its value is not a whole
+    // decimal number within lo..hi (by default the range of a 32-bit
+    // integer, as the settings have always been read): a value too large for
+    // its field is not a number, never a wrapped one.
+    long long ReadInteger(const std::string& section, const std::string& key, long long def,
+                          long long lo = INT32_MIN, long long hi = INT32_MAX) const;
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
     std::optional<std::string> Value(const std::string& section, const std::string& key) const;
     bool SectionExists(const std::string& section) const;
@@ -48,9 +56,10 @@ public:
 
 private:
     struct Line {
-        std::string text;     // the whole line as read (UTF-8), for lines kept verbatim
-        std::string section;  // for a section header
-        std::string key, value;
+        std::string raw;      // the line's bytes as read, without its line end
+        bool written = false; // changed by the program: rendered from section/key/value
+        std::string section;  // for a section header (UTF-8)
+        std::string key, value;  // for a pair (UTF-8)
         enum Kind { Other, Section, Pair } kind = Other;
     };
     int FindSection(const std::string& section) const;
@@ -59,10 +68,8 @@ private:
     std::vector<Line> lines_;
 };
 
-// Writes bytes to path atomically: a temporary file beside it, flushed to
-// disk, then renamed over the old one. false with errorText.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& errorText);
-// Reads a whole file; false with errorText.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& errorText);
+// Strict decimal integer (optional sign, digits only, blanks around allowed)
+// within lo..hi; no overflow whatever the digits. false otherwise.
+bool ParseDecimal(const std::string& text, long long& value, long long lo = LLONG_MIN, long long hi = LLONG_MAX);
 
 }  // namespace common

@@ -1,7 +1,10 @@
 #include "SerialPort.h"
 
 #include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -45,23 +48,69 @@ bool ConfigureSerialPort(int fd, int baud, std::string& errorText) {
     t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | CBAUD);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | CBAUD | CIBAUD);
     t.c_cflag |= CS8 | CREAD | CLOCAL;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    const unsigned sp = StandardSpeed(baud);
-    if (sp != 0) {
-        t.c_cflag |= sp;
-        t.c_ispeed = t.c_ospeed = static_cast<speed_t>(baud);
-    } else {
-        t.c_cflag |= BOTHER;
-        t.c_ispeed = t.c_ospeed = static_cast<speed_t>(baud);
-    }
+    // The output speed in CBAUD, the input speed in CIBAUD: both are set,
+    // so a driver that honours split speeds receives at the same rate.
+    unsigned sp = StandardSpeed(baud);
+    if (sp == 0) sp = BOTHER;
+    t.c_cflag |= sp | (sp << IBSHIFT);
+    t.c_ispeed = t.c_ospeed = static_cast<speed_t>(baud);
     if (::ioctl(fd, TCSETS2, &t) != 0) {
         errorText = "не удалось установить скорость " + std::to_string(baud) + " бит/с: " + std::strerror(errno);
         return false;
     }
     return true;
+}
+
+int OpenSerialDevice(const std::string& path, int baud, std::string& errorText, SerialOpenFailure* why) {
+    auto fail = [&](SerialOpenFailure kind, std::string text) {
+        errorText = std::move(text);
+        if (why) *why = kind;
+        return -1;
+    };
+    if (why) *why = SerialOpenFailure::None;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(SerialOpenFailure::Device, std::strerror(errno));
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return fail(SerialOpenFailure::Device, "порт занят другой программой");
+    }
+    // TIOCEXCL keeps out programs that do not take the lock.
+    if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
+        const int e = errno;
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return fail(SerialOpenFailure::Device, std::strerror(e));
+    }
+    // Writes block until the driver took the bytes; reads return at once
+    // (VMIN = VTIME = 0) and the receivers wait with poll().
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::string error;
+    const bool configured = ConfigureSerialPort(fd, baud, error);
+    // DTR cleared, RTS set, whether or not the line settings were taken.
+    SetSerialLine(fd, SerialLine::DTR, false);
+    SetSerialLine(fd, SerialLine::RTS, true);
+    if (!configured) {
+        CloseSerialDevice(fd);
+        return fail(SerialOpenFailure::Settings, error);
+    }
+    return fd;
+}
+
+bool SetSerialLine(int fd, SerialLine line, bool on) {
+    int bits = line == SerialLine::DTR ? TIOCM_DTR : TIOCM_RTS;
+    if (::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
+    return errno == ENOTTY || errno == EINVAL;  // no modem lines (a pseudo-terminal)
+}
+
+void CloseSerialDevice(int fd) {
+    if (fd < 0) return;
+    ::ioctl(fd, TIOCNXCL);
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
 }
 
 }  // namespace common

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -26,9 +25,6 @@ constexpr char kNotOpened[] = "COM port not opened";
 
 [[noreturn]] void RaiseReceive(int error) { throw ComPortError("Error receive: " + std::to_string(error)); }
 [[noreturn]] void RaiseSend(int error) { throw ComPortError("Error send: " + std::to_string(error)); }
-
-// Devices without modem lines (a pseudo-terminal) refuse the line ioctls.
-bool NoModemLines(int error) { return error == ENOTTY || error == EINVAL; }
 
 // Receive-time constants of the frame receiver, in polls.
 constexpr int kFirstBytePolls = 10;
@@ -62,34 +58,12 @@ bool TComPort::OpenPort(const std::string& devicePath, int baudRate) {
     openError_.clear();
     deviceOpenFailed_ = false;
 
-    const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        openError_ = std::strerror(errno);
-        deviceOpenFailed_ = true;
-        return false;
-    }
-    // Not shared: refuse a port another program holds, and keep others out.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        openError_ = "порт занят другой программой";
-        deviceOpenFailed_ = true;
-        ::close(fd);
-        return false;
-    }
-    ::ioctl(fd, TIOCEXCL);
-    // Writes block until the driver took the bytes; reads return at once
-    // (VMIN = VTIME = 0), the receivers wait with poll().
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-
     std::string error;
-    const bool configured = common::ConfigureSerialPort(fd, baudRate, error);
-    // DTR cleared, RTS set, whether or not the line settings were taken.
-    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
-    ::ioctl(fd, TIOCMBIC, &dtr);
-    ::ioctl(fd, TIOCMBIS, &rts);
-    if (!configured) {
+    common::SerialOpenFailure why = common::SerialOpenFailure::None;
+    const int fd = common::OpenSerialDevice(devicePath, baudRate, error, &why);
+    if (fd < 0) {
         openError_ = error;
-        ::flock(fd, LOCK_UN);
-        ::close(fd);
+        deviceOpenFailed_ = why == common::SerialOpenFailure::Device;
         return false;
     }
     handle_ = fd;
@@ -97,10 +71,7 @@ bool TComPort::OpenPort(const std::string& devicePath, int baudRate) {
 }
 
 bool TComPort::ClosePort() {
-    if (handle_ >= 0) {
-        ::flock(handle_, LOCK_UN);
-        ::close(handle_);
-    }
+    common::CloseSerialDevice(handle_);
     handle_ = -1;
     return true;
 }
@@ -115,14 +86,12 @@ void TComPort::CheckOpen() const {
 
 void TComPort::SetDTR(bool on) {
     CheckOpen();
-    int bits = TIOCM_DTR;
-    if (::ioctl(handle_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0 && !NoModemLines(errno)) throw ComPortError(kNotOpened);
+    if (!common::SetSerialLine(handle_, common::SerialLine::DTR, on)) throw ComPortError(kNotOpened);
 }
 
 void TComPort::SetRTS(bool on) {
     CheckOpen();
-    int bits = TIOCM_RTS;
-    if (::ioctl(handle_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0 && !NoModemLines(errno)) throw ComPortError(kNotOpened);
+    if (!common::SetSerialLine(handle_, common::SerialLine::RTS, on)) throw ComPortError(kNotOpened);
 }
 
 int TComPort::ReadBytes(std::uint8_t* buffer, int count) {

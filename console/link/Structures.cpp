@@ -1,5 +1,7 @@
 #include "Structures.h"
 
+#include "common/core/Crc16.h"
+
 #include <cmath>
 
 namespace console {
@@ -20,15 +22,7 @@ static_assert(kCrc8[1] == 0x5E && kCrc8[0x80] == 0x8C);
 
 }  // namespace
 
-std::uint16_t AreaCRC16(const std::uint8_t* data, std::size_t count) {
-    std::uint16_t crc = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint16_t x = static_cast<std::uint16_t>(((crc >> 8) ^ data[i]) & 0xFF);
-        x ^= static_cast<std::uint16_t>(x >> 4);
-        crc = static_cast<std::uint16_t>((crc << 8) ^ (x << 12) ^ (x << 5) ^ x);
-    }
-    return crc;
-}
+std::uint16_t AreaCRC16(const std::uint8_t* data, std::size_t count) { return common::Crc16Xmodem(data, count); }
 
 void SealArea(std::uint8_t* buffer, std::size_t n) {
     if (n < 2) return;

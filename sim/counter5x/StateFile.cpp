@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/core/AtomicFile.h"
+
 namespace sim5x {
 
 namespace {
@@ -142,27 +144,8 @@ StateData ReadStateFile(const std::string& path) {
 }
 
 void WriteStateFile(const std::string& path, const StateData& state) {
-    const std::string text = FormatState(state);
-    const std::string tmp = path + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw StateError(tmp + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string e = std::strerror(errno);
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            throw StateError(tmp + ": " + e);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0 || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        const std::string e = std::strerror(errno);
-        ::unlink(tmp.c_str());
-        throw StateError(path + ": " + e);
-    }
+    std::string error;
+    if (!common::WriteFileAtomically(path, FormatState(state), error)) throw StateError(error);
 }
 
 }  // namespace sim5x

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/core/AtomicFile.h"
 #include "meter34/CRCUtils.h"
 #include "meter34/Structures.h"
 
@@ -539,38 +540,7 @@ bool LoadStateFile(const std::string& path, std::vector<MeterState>& meters, std
 }
 
 bool SaveStateFile(const std::string& path, const std::vector<MeterState>& meters, std::string& error) {
-    const std::string text = FormatState(meters);
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = tmp + ": " + std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = tmp + ": " + std::strerror(errno);
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    const int syncErrno = errno;
-    if (::close(fd) != 0 || !synced) {
-        error = tmp + ": " + std::strerror(synced ? errno : syncErrno);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
+    return common::WriteFileAtomically(path, FormatState(meters), error);
 }
 
 }  // namespace sim34

@@ -44,7 +44,7 @@ std::vector<Bytes> Feed(A& a, const Bytes& stream, Get get, bool* failed = nullp
     for (auto b : stream) {
         const Push r = a.push(b);
         if (r == Push::Frame) frames.push_back(get(a));
-        if (r == Push::Fail) {
+        if (r == Push::Reset) {
             if (failed) *failed = true;
             break;
         }
