@@ -5,6 +5,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev            # libFuzzer and the sanitizer runtimes
   libgtest-dev
+  libcli11-dev nlohmann-json3-dev     # options and JSON of the command-line tools
+  ccache                              # optional compiler cache, used when present
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth x11-utils imagemagick   # the demo under a virtual display, screenshots
   fonts-dejavu-core                  # Cyrillic glyphs for offscreen and Xvfb windows
