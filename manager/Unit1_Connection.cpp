@@ -9,6 +9,7 @@
 #include "OpenCommunication.h"
 #include "Unit1.h"
 #include "common/core/IniFile.h"
+#include "common/ui/InputBlocker.h"
 #include "common/ui/UiServices.h"
 
 namespace manager {
@@ -120,6 +121,10 @@ void TFrmMain::ShowConnectionState(bool connected) {
 
 void TFrmMain::GetPLCBaseInfoButtonClick() {
     if (!IsConnected()) return;
+    // The list runs in the button's event, without the runner: its waits
+    // let pending events run, so the window must take no input meanwhile
+    // (no second list, no disconnect, no exit while the station is asked).
+    common::ui::InputBlocker blocker;
     Connection.ListPlcMeters([this](const std::string& line) { AddLogLine(Q(line)); });
 }
 

@@ -3,13 +3,14 @@
 
 #include "Unit1.h"
 #include "common/ui/OperationProgress.h"
+#include "common/ui/ProgramShell.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvane_v3_4"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quorvane (v3-4)"));
+    common::ui::SetUpProgram(QStringLiteral("Quorvane_v3_4"), QStringLiteral("Quorvane (v3-4)"));
     common::ui::InstallEventHook();
     manager::TFrmMain window;
+    common::ui::CloseOnTerminationSignals(&window);
     window.show();
     return QApplication::exec();
 }

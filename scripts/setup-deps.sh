@@ -9,6 +9,7 @@ packages=(
   ccache                              # optional compiler cache, used when present
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth x11-utils imagemagick   # the demo under a virtual display, screenshots
+  xdotool                            # window titles as the window system shows them (tests)
   fonts-dejavu-core                  # Cyrillic glyphs for offscreen and Xvfb windows
 )
 missing=()

@@ -1,5 +1,7 @@
 #include "UiServices.h"
 
+#include "ProgramShell.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -41,7 +43,7 @@ UiServices& Ui() {
 void SetUi(UiServices* services) { Installed() = services; }
 
 void PlainBox(QWidget* owner, const QString& text) {
-    Ui().Message(owner, text, QApplication::applicationDisplayName(), BoxKind::Plain);
+    Ui().Message(owner, text, ProgramTitle(), BoxKind::Plain);
 }
 
 }  // namespace common::ui

@@ -31,7 +31,7 @@ inline void ErrorBox(QWidget* owner, const QString& text) { Ui().Message(owner, 
 inline void InfoBox(QWidget* owner, const QString& text) {
     Ui().Message(owner, text, QStringLiteral("Информация"), BoxKind::Information);
 }
-// A plain box captioned with the application's title.
+// A plain box captioned with the program title (ProgramShell.h).
 void PlainBox(QWidget* owner, const QString& text);
 
 }  // namespace common::ui

@@ -4,17 +4,18 @@
 
 #include "Main.h"
 #include "common/ui/OperationProgress.h"
+#include "common/ui/ProgramShell.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
 #ifdef OSTRILON_SERIAL_ONLY
-    QApplication::setApplicationName(QStringLiteral("Ostrilon_serial"));
+    common::ui::SetUpProgram(QStringLiteral("Ostrilon_serial"), QStringLiteral("Ostrilon"));
 #else
-    QApplication::setApplicationName(QStringLiteral("Ostrilon"));
+    common::ui::SetUpProgram(QStringLiteral("Ostrilon"), QStringLiteral("Ostrilon"));
 #endif
-    QApplication::setApplicationDisplayName(QStringLiteral("Ostrilon"));
     common::ui::InstallEventHook();
     console::TFrmMain window;
+    common::ui::CloseOnTerminationSignals(&window);
     window.show();
     return QApplication::exec();
 }

@@ -1,6 +1,9 @@
 // The main window against the meter emulator: every connection type, the
 // runner's outcomes, the access session and the clock commands.
+#include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QTest>
 #include <chrono>
 #include <thread>
@@ -229,6 +232,39 @@ TEST_F(WindowSim, LostLinkIsReportedAsSuch) {
     EXPECT_EQ(ui->Last().text, "Потеряно подключение! Необходимо переподключиться");
     EXPECT_EQ(ui->Last().caption, "Ошибка");
     EXPECT_TRUE(w->IsConnected());  // stays until the user disconnects
+    w->CloseCommunication1->trigger();
+    EXPECT_FALSE(w->IsConnected());
+}
+
+// The PLC meter list runs in the button's event without the runner; while it
+// runs the window takes no input: no second list, no disconnect, no close.
+TEST_F(WindowSim, PlcMeterListTakesNoInputUntilItHasFinished) {
+    sim34::Config cfg;
+    cfg.front = sim34::Front::PLC;
+    cfg.plcSlots = {{true, 300, 12345}, {true, 301, 777}};
+    Start(cfg);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    ASSERT_TRUE(Connect(2));
+    ASSERT_TRUE(w->GetPLCBaseInfoButton->isVisible());
+    // Slow answers keep the list waiting long enough for the input below.
+    emu->setReplyDelayMs(300);
+
+    bool poked = false;
+    QTimer::singleShot(150, w.get(), [&] {
+        poked = true;
+        QTest::mouseClick(w->GetPLCBaseInfoButton, Qt::LeftButton);  // a second list
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        w->close();  // the window's close box, or "Выход"
+    });
+    QTest::mouseClick(w->GetPLCBaseInfoButton, Qt::LeftButton);
+    EXPECT_TRUE(poked);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->IsConnected());
+    EXPECT_FALSE(QFile::exists(SettingsPath()));  // the close did not run
+    const QStringList lines = w->Memo1->toPlainText().split('\n');
+    EXPECT_EQ(lines.count(QStringLiteral("Выполнено!")), 1) << w->Memo1->toPlainText().toStdString();
+    // Afterwards the window reacts again.
     w->CloseCommunication1->trigger();
     EXPECT_FALSE(w->IsConnected());
 }

@@ -57,6 +57,7 @@ public:
     Child& operator=(const Child&) = delete;
 
     static constexpr int kStillRunning = -1000;
+    pid_t Pid() const { return pid_; }
 
     // Waits up to ms (-1: no limit) for the exit; the exit code, or
     // kStillRunning. Output is collected meanwhile.
