@@ -1,27 +1,20 @@
 #pragma once
-// How dates, times and decimal numbers are written for the user: taken from
-// the system locale in the programs, pinned to the Russian one in tests.
+// The formats of dates, times and decimal numbers (common/core/FormatSettings.h)
+// as Qt strings, and the system locale's formats for the programs.
 
 #include <QString>
-#include <QStringList>
 
 #include "common/core/DateTime.h"
+#include "common/core/FormatSettings.h"
 
 namespace common::ui {
 
-struct FormatSettings {
-    QString ShortDateFormat = QStringLiteral("dd.MM.yyyy");
-    QString LongTimeFormat = QStringLiteral("H:mm:ss");
-    QChar DecimalSeparator = QLatin1Char(',');
-    QStringList LongMonthNames;  // "Январь" .. "Декабрь"
+using common::FormatSettings;
+using common::Formats;
+using common::SetFormats;
 
-    static FormatSettings Russian();
-    static FormatSettings FromSystem();
-};
-
-// The settings in use (the system's unless a test set others).
-const FormatSettings& Formats();
-void SetFormats(const FormatSettings& f);
+// The system locale's formats; the Russian ones for a Russian or C locale.
+FormatSettings FormatsOfSystem();
 
 QString FormatDate(const DateTime& d);
 QString FormatTime(const DateTime& t);
@@ -29,5 +22,7 @@ QString FormatTime(const DateTime& t);
 QString FormatDateTime(const DateTime& t);
 // A number with the given decimals and the locale's separator.
 QString FormatFixed(double value, int decimals);
+// The twelve long month names.
+QStringList LongMonthNames();
 
 }  // namespace common::ui

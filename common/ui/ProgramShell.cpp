@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "FormatSettings.h"
 #include "OperationProgress.h"
 
 namespace common::ui {
@@ -81,6 +82,7 @@ private:
 void SetUpProgram(const QString& applicationName, const QString& programTitle) {
     QApplication::setApplicationName(applicationName);
     Title() = programTitle;
+    SetFormats(FormatsOfSystem());
 }
 
 QString ProgramTitle() { return Title().isEmpty() ? QApplication::applicationDisplayName() : Title(); }

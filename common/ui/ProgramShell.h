@@ -17,7 +17,8 @@ class QWidget;
 
 namespace common::ui {
 
-// Sets the application name (used for settings paths) and the program title.
+// Sets the application name (used for settings paths), the program title
+// and the formats of dates and numbers from the system locale.
 void SetUpProgram(const QString& applicationName, const QString& programTitle);
 
 // The caption of plain message boxes: the program title, or the

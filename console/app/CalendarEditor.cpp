@@ -44,7 +44,7 @@ TFrmCalendarEditor::TFrmCalendarEditor(QWidget* parent) : QDialog(parent) {
     ComboBox1->setMaxVisibleItems(31);
     ComboBox2 = new QComboBox(frame);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
-    ComboBox2->addItems(common::ui::Formats().LongMonthNames);
+    ComboBox2->addItems(common::ui::LongMonthNames());
     ComboBox2->setMaxVisibleItems(12);
     SpeedButton1 = new QToolButton(frame);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));

@@ -93,6 +93,6 @@ TEST(Formats, RussianDatesTimesAndNumbers) {
     EXPECT_EQ(FormatDateTime(t), "09.02.2024 7:05:03");
     EXPECT_EQ(FormatDateTime(*common::DateTime::make(2024, 2, 9)), "09.02.2024");  // midnight: date alone
     EXPECT_EQ(FormatFixed(-2.5, 2), "-2,50");
-    EXPECT_EQ(Formats().LongMonthNames.value(0), "Январь");
+    EXPECT_EQ(common::ui::LongMonthNames().value(0), "Январь");
     EXPECT_EQ(FormatDateTime(common::DateTime{}), "");
 }
