@@ -1,61 +1,48 @@
-// Administrative and service commands of the meter.
-#include "Unit1.h"
-#include "common/ui/FormatSettings.h"
+// Administrative and service commands of the meter: one menu item per row of
+// the core's command table.
+#include "Unit1_Commands.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "PageHost.h"
+#include "manager/core/AdminCommands.h"
 
 namespace manager {
 
-namespace {
-QString ResultText(const meter34::TMeter& meter) {
-    std::uint8_t code = 0;
-    std::string text;
-    meter.GetResultText(code, text);
-    return QString::fromStdString(text);
-}
-}  // namespace
-
-bool TFrmMain::ReadDateTime() {
-    common::DateTime t;
-    if (!Connection.Meter->GetDateTime(t)) {
-        StatusText = QStringLiteral("Ошибка чтения даты и времени: ") + ResultText(*Connection.Meter);
-        return false;
-    }
-    StatusText = QStringLiteral("Дата и время счетчика: ") + common::ui::FormatDate(t) + QLatin1Char(' ') +
-                 common::ui::FormatTime(t);
-    return true;
-}
-
-bool TFrmMain::WriteDateTime() {
-    return WithAccess([this] {
-        // The computer's local time at the moment of sending.
-        if (!Connection.Meter->SetDateTime(common::DateTime::now())) {
-            StatusText = QStringLiteral("Ошибка записи даты и времени: ") + ResultText(*Connection.Meter);
-            return false;
+TAdminCommands::TAdminCommands(TPageHost& host, QMenuBar* menuBar, QObject* parent) : QObject(parent), host_(host) {
+    struct MenuOf {
+        core::CommandMenu which;
+        const char* name;
+        const char* caption;
+    };
+    const MenuOf menus[] = {{core::CommandMenu::Admin, "AdminMenu1", "Административные функции"},
+                            {core::CommandMenu::Service, "ServiceMode1", "Сервисные функции"}};
+    const auto rows = core::AdminCommandRows();
+    for (const auto& m : menus) {
+        QMenu* menu = nullptr;
+        for (const core::CommandRow& row : rows) {
+            if (row.menu != m.which) continue;
+            if (!menu) {
+                menu = menuBar->addMenu(QString::fromUtf8(m.caption));
+                menu->setObjectName(QString::fromLatin1(m.name));
+            } else if (row.separatorBefore) {
+                menu->addSeparator();
+            }
+            QAction* a = menu->addAction(QString::fromUtf8(row.caption));
+            a->setObjectName(QString::fromLatin1(row.action));
+            const core::CommandRow* r = &row;
+            connect(a, &QAction::triggered, this, [this, r] {
+                host_.RunMeterOperation(QString::fromUtf8(r->title), r->box, r->access, r->operation);
+            });
+            actions_.push_back(a);
         }
-        StatusText = QStringLiteral("Время установлено");
-        return true;
-    });
-}
-
-bool TFrmMain::CorrectDateTime() {
-    // The correction goes out without access, whatever the access fields hold.
-    if (!Connection.Meter->SetDateTime(common::DateTime::now())) {
-        StatusText = QStringLiteral("Ошибка корректировки даты и времени: ") + ResultText(*Connection.Meter);
-        return false;
     }
-    StatusText = QStringLiteral("Время установлено");
-    return true;
 }
 
-void TFrmMain::ReadDateTimeClick() {
-    RunMeterOperation(QStringLiteral("Читаем дату и время..."), true, [this] { return ReadDateTime(); });
-}
-
-void TFrmMain::WriteDateTimeClick() {
-    RunMeterOperation(QStringLiteral("Записываем дату и время..."), true, [this] { return WriteDateTime(); });
-}
-
-void TFrmMain::CorrectDateTimeClick() {
-    RunMeterOperation(QStringLiteral("Корректируем дату и время..."), true, [this] { return CorrectDateTime(); });
+void TAdminCommands::SetConnected(bool connected) {
+    for (QAction* a : actions_) a->setEnabled(connected);
 }
 
 }  // namespace manager

@@ -2,14 +2,12 @@
 // of the status bar.
 #include <QAction>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
 
 #include "OpenCommunication.h"
 #include "Unit1.h"
+#include "Unit1_Addressing.h"
+#include "Unit1_Commands.h"
 #include "common/core/IniFile.h"
-#include "common/ui/InputBlocker.h"
 #include "common/ui/UiServices.h"
 
 namespace manager {
@@ -66,9 +64,7 @@ void TFrmMain::OpenCOMButtonClick() {
     dialog.LoadFrom(Settings.Connection);
     if (dialog.exec() != QDialog::Accepted) return;
     dialog.StoreTo(Settings.Connection);
-    const bool extra = meter34::ControllerPossible(Settings.Connection.ConnectionType);
-    AddrParametersLabel->setVisible(extra);
-    AddrParametersEdit->setVisible(extra);
+    addressingPage_->ShowAddressingFor(Settings.Connection.ConnectionType);
     RunConnectOperation(QStringLiteral("Устанавливаем подключение..."), [this] { return OpenConnection(); });
 }
 
@@ -79,17 +75,13 @@ void TFrmMain::CloseCOMButtonClick() {
 
 bool TFrmMain::OpenConnection() {
     meter34::ConnectionSettings s = Settings.Connection;
-    s.TryCount = MaxTryCountEdit->value();
-    s.Timeout = MaxTimeoutEdit->value();
-    s.RetryPause = RetryIntervalEdit->value();
+    const core::ExchangeValues e = addressingPage_->Exchange();
+    s.TryCount = e.MaxTryCountEdit;
+    s.Timeout = e.MaxTimeoutEdit;
+    s.RetryPause = e.RetryIntervalEdit;
     Connection.OnControllerFailed = [this] { common::ui::ErrorBox(this, QStringLiteral("Не удалось открыть прозрачный режим!")); };
     const bool ok = Connection.Open(s);
-    if (ok) {
-        ShowConnectionState(true);
-        GetPLCBaseInfoButton->setVisible(meter34::IsPlcType(s.ConnectionType));
-    } else {
-        ShowConnectionState(false);
-    }
+    ShowConnectionState(ok);
     return ok;
 }
 
@@ -100,12 +92,11 @@ bool TFrmMain::CloseConnection() {
 }
 
 void TFrmMain::ShowConnectionState(bool connected) {
-    OpenCommunication1->setEnabled(!connected);
-    for (QAction* a : {CloseCommunication1, ReadDateTime1, WriteDateTime1, CorrectDateTime1}) a->setEnabled(connected);
-    for (QWidget* w : {static_cast<QWidget*>(MeterNumEdit), static_cast<QWidget*>(MeterVersionEdit),
-                       static_cast<QWidget*>(AddrParametersEdit), static_cast<QWidget*>(GetPLCBaseInfoButton)})
-        w->setEnabled(connected);
     const auto& c = Settings.Connection;
+    OpenCommunication1->setEnabled(!connected);
+    CloseCommunication1->setEnabled(connected);
+    addressingPage_->SetConnected(connected, c.ConnectionType);
+    adminCommands_->SetConnected(connected);
     QString text = QStringLiteral("Подключение не установлено");
     if (connected) {
         if (meter34::IsTcpType(c.ConnectionType))
@@ -117,15 +108,6 @@ void TFrmMain::ShowConnectionState(bool connected) {
         if (!meter34::IsTcpType(c.ConnectionType) && !c.DevicePath.empty()) text += QStringLiteral(" — ") + Q(c.DevicePath);
     }
     statusPanel_[0]->setText(text);
-}
-
-void TFrmMain::GetPLCBaseInfoButtonClick() {
-    if (!IsConnected()) return;
-    // The list runs in the button's event, without the runner: its waits
-    // let pending events run, so the window must take no input meanwhile
-    // (no second list, no disconnect, no exit while the station is asked).
-    common::ui::InputBlocker blocker;
-    Connection.ListPlcMeters([this](const std::string& line) { AddLogLine(Q(line)); });
 }
 
 }  // namespace manager

@@ -1,18 +1,56 @@
-// Running operations: the progress dialog, addressing, and the outcome shown
-// in a message box and on the status bar.
+// Running operations: the progress dialog, addressing, the access session
+// and the outcome shown in a message box and on the status bar; and the host
+// through which the pages reach the window.
 #include <QLabel>
-#include <QLineEdit>
-#include <QSpinBox>
 
 #include "Unit1.h"
+#include "Unit1_Addressing.h"
+#include "common/ui/FormatSettings.h"
 #include "common/ui/OperationProgress.h"
 #include "common/ui/UiServices.h"
+#include "manager/core/Access.h"
 
 namespace manager {
 
 namespace {
+
 const QString kCaption = QStringLiteral("Выполнение операции. Ждите...");
-}
+
+// A core sequence reports to the runner dialog.
+class RunnerHooks : public common::OperationHooks {
+public:
+    explicit RunnerHooks(TPageHost& host) : host_(host) {}
+    void SetStep(const std::string& text) override { common::ui::SetStep(QString::fromStdString(text)); }
+    void ProcessEvents() override { common::ProcessPendingEvents(); }
+    bool CancelRequested() override { return common::ui::CancelRequested(); }
+    void AddLine(const std::string& line) override { host_.AddLogLine(QString::fromStdString(line)); }
+
+private:
+    TPageHost& host_;
+};
+
+}  // namespace
+
+class TFrmMain::PageHostImpl final : public TPageHost {
+public:
+    explicit PageHostImpl(TFrmMain& w) : w_(w) {}
+    bool RunMeterOperation(const QString& title, bool showResult, bool withAccess,
+                           const core::MeterOperation& operation) override {
+        return w_.RunMeterOperation(title, showResult, withAccess, operation);
+    }
+    bool LastOperationCompleted() const override { return w_.OperationCompleted; }
+    QString LastStatusText() const override { return w_.StatusText; }
+    meter34::TMeterConnection& Connection() override { return w_.Connection; }
+    bool IsConnected() const override { return w_.IsConnected(); }
+    void SetStep(const QString& text) override { common::ui::SetStep(text); }
+    void AddLogLine(const QString& text) override { w_.addressingPage_->AddLogLine(text); }
+    QWidget* DialogParent() override { return &w_; }
+
+private:
+    TFrmMain& w_;
+};
+
+std::unique_ptr<TPageHost> TFrmMain::MakeHost() { return std::make_unique<PageHostImpl>(*this); }
 
 bool TFrmMain::RunConnectOperation(const QString& title, const std::function<bool()>& operation) {
     switch (common::ui::RunOperation(this, kCaption, title, operation)) {
@@ -30,11 +68,19 @@ bool TFrmMain::RunConnectOperation(const QString& title, const std::function<boo
     }
 }
 
-bool TFrmMain::RunMeterOperation(const QString& title, bool showResult, const std::function<bool()>& operation) {
+bool TFrmMain::RunMeterOperation(const QString& title, bool showResult, bool withAccess,
+                                 const core::MeterOperation& operation) {
     StatusText.clear();
     bool result = false;
-    if (PrepareAddressing()) {
-        switch (common::ui::RunOperation(this, kCaption, title, operation)) {
+    std::string status;
+    if (core::PrepareAddressing(Connection, addressingPage_->Addressing(), status)) {
+        RunnerHooks hooks(*host_);
+        core::OperationContext ctx(Connection, hooks, common::Formats(), addressingPage_->Exchange());
+        const core::AccessValues access = addressingPage_->Access();
+        auto run = [&] { return withAccess ? core::WithAccess(ctx, access, operation) : operation(ctx); };
+        const int code = common::ui::RunOperation(this, kCaption, title, run);
+        StatusText = QString::fromStdString(ctx.StatusText);
+        switch (code) {
             case common::ui::kResultOk:
                 OperationCompleted = true;
                 result = true;
@@ -47,6 +93,8 @@ bool TFrmMain::RunMeterOperation(const QString& title, bool showResult, const st
                 OperationCompleted = false;
                 result = false;
         }
+    } else {
+        StatusText = QString::fromStdString(status);
     }
     const bool linkUp = Connection.Link && Connection.Link->Connected;
     if (!result && linkUp) common::ui::ErrorBox(this, StatusText);
@@ -55,28 +103,6 @@ bool TFrmMain::RunMeterOperation(const QString& title, bool showResult, const st
     else if (showResult) common::ui::InfoBox(this, StatusText);
     statusPanel_[1]->setText(StatusText);
     return result;
-}
-
-bool TFrmMain::PrepareAddressing() {
-    if (!Connection.IsOpen()) {
-        StatusText = QStringLiteral("Подключение не установлено");
-        return false;
-    }
-    const QString numberText = MeterNumEdit->text().trimmed();
-    bool ok = true;
-    const qulonglong number = numberText.isEmpty() ? 0 : numberText.toULongLong(&ok);
-    if (!ok || number > 0xFFFFFFFFull) {
-        StatusText = QStringLiteral("Не указан номер счетчика");
-        return false;
-    }
-    std::string status;
-    if (!Connection.PrepareAddressing(static_cast<std::uint32_t>(number),
-                                      static_cast<std::uint16_t>(MeterVersionEdit->value()),
-                                      AddrParametersEdit->text().toStdString(), status)) {
-        StatusText = QString::fromStdString(status);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace manager

@@ -18,10 +18,10 @@ TEST_F(Window, FirstStartWithoutSettingsThenTheFileAtExit) {
     EXPECT_EQ(c.BaudRateText, "1200");
     EXPECT_EQ(c.PhoneOrHost, "");
     EXPECT_EQ(w->StatusPanelText(0), "Подключение не установлено");
-    EXPECT_TRUE(w->OpenCommunication1->isEnabled());
-    for (QAction* a : {w->CloseCommunication1, w->ReadDateTime1, w->WriteDateTime1, w->CorrectDateTime1})
+    EXPECT_TRUE(Find<QAction>("OpenCommunication1")->isEnabled());
+    for (QAction* a : {Find<QAction>("CloseCommunication1"), Find<QAction>("ReadDateTime1"), Find<QAction>("WriteDateTime1"), Find<QAction>("CorrectDateTime1")})
         EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
-    EXPECT_FALSE(w->MeterNumEdit->isEnabled());
+    EXPECT_FALSE(Find<QLineEdit>("MeterNumEdit")->isEnabled());
     EXPECT_FALSE(QFile::exists(SettingsPath()));
     w->close();
     ASSERT_TRUE(QFile::exists(SettingsPath()));
@@ -129,26 +129,26 @@ TEST_F(Window, ConnectsOverAPseudoTerminalAndShowsTheState) {
     ASSERT_TRUE(ConnectSerial(pty.slavePath()));
     EXPECT_TRUE(ui->boxes.empty());
     EXPECT_EQ(w->StatusPanelText(0).toStdString(), "Подключены COM1 (9600 bps) — " + pty.slavePath());
-    EXPECT_FALSE(w->OpenCommunication1->isEnabled());
-    for (QAction* a : {w->CloseCommunication1, w->ReadDateTime1, w->WriteDateTime1, w->CorrectDateTime1})
+    EXPECT_FALSE(Find<QAction>("OpenCommunication1")->isEnabled());
+    for (QAction* a : {Find<QAction>("CloseCommunication1"), Find<QAction>("ReadDateTime1"), Find<QAction>("WriteDateTime1"), Find<QAction>("CorrectDateTime1")})
         EXPECT_TRUE(a->isEnabled());
-    EXPECT_TRUE(w->MeterNumEdit->isEnabled());
-    EXPECT_FALSE(w->AddrParametersEdit->isVisibleTo(w.get()));
-    EXPECT_FALSE(w->GetPLCBaseInfoButton->isVisibleTo(w.get()));
+    EXPECT_TRUE(Find<QLineEdit>("MeterNumEdit")->isEnabled());
+    EXPECT_FALSE(Find<QLineEdit>("AddrParametersEdit")->isVisibleTo(w.get()));
+    EXPECT_FALSE(Find<QPushButton>("GetPLCBaseInfoButton")->isVisibleTo(w.get()));
 
     // Meter number 0 on "RS485/ОПТО/RF": refused before any dialog or traffic.
-    w->MeterNumEdit->setText("0");
+    Find<QLineEdit>("MeterNumEdit")->setText("0");
     ui->Clear();
-    w->ReadDateTime1->trigger();
+    Find<QAction>("ReadDateTime1")->trigger();
     ASSERT_EQ(ui->boxes.size(), 1u);
     EXPECT_EQ(ui->Last().text, "Не указан номер счетчика");
     EXPECT_EQ(w->StatusPanelText(1), "Не указан номер счетчика");
     EXPECT_TRUE(pty.read(100).empty());
 
-    w->CloseCommunication1->trigger();
+    Find<QAction>("CloseCommunication1")->trigger();
     EXPECT_FALSE(w->IsConnected());
     EXPECT_EQ(w->StatusPanelText(0), "Подключение не установлено");
-    EXPECT_TRUE(w->OpenCommunication1->isEnabled());
+    EXPECT_TRUE(Find<QAction>("OpenCommunication1")->isEnabled());
 }
 
 TEST_F(Window, AddressingOfPlcAndRouteTypes) {
@@ -161,15 +161,15 @@ TEST_F(Window, AddressingOfPlcAndRouteTypes) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(ConnectSerial(pty.slavePath(), c.type));
-        EXPECT_TRUE(w->AddrParametersEdit->isVisibleTo(w.get()));
-        EXPECT_EQ(w->GetPLCBaseInfoButton->isVisibleTo(w.get()), c.type == 2);
-        w->MeterNumEdit->setText(c.number);
-        w->AddrParametersEdit->setText(c.addr);
+        EXPECT_TRUE(Find<QLineEdit>("AddrParametersEdit")->isVisibleTo(w.get()));
+        EXPECT_EQ(Find<QPushButton>("GetPLCBaseInfoButton")->isVisibleTo(w.get()), c.type == 2);
+        Find<QLineEdit>("MeterNumEdit")->setText(c.number);
+        Find<QLineEdit>("AddrParametersEdit")->setText(c.addr);
         ui->Clear();
-        w->ReadDateTime1->trigger();
+        Find<QAction>("ReadDateTime1")->trigger();
         ASSERT_EQ(ui->boxes.size(), 1u) << c.type;
         EXPECT_EQ(ui->Last().text, c.text);
-        w->CloseCommunication1->trigger();
+        Find<QAction>("CloseCommunication1")->trigger();
     }
     EXPECT_TRUE(pty.read(100).empty());
 }
@@ -182,7 +182,7 @@ TEST_F(Window, FailedConnectionsAreReported) {
         dlg.COMDeviceEdit->setText("/dev/null");
         dlg.Button1->click();
     });
-    w->OpenCommunication1->trigger();
+    Find<QAction>("OpenCommunication1")->trigger();
     EXPECT_FALSE(w->IsConnected());
     EXPECT_TRUE(ui->Last().text.startsWith("Произошла ошибка! Проверьте параметры подключения"));
     // The list cannot show "fast": no speed is selected, and none is sent.
@@ -191,7 +191,7 @@ TEST_F(Window, FailedConnectionsAreReported) {
     EXPECT_FALSE(ConnectSerial("/dev/no-such-port-here"));
     EXPECT_TRUE(ui->Last().text.contains("/dev/no-such-port-here"));
     EXPECT_EQ(w->StatusPanelText(0), "Подключение не установлено");
-    EXPECT_TRUE(w->OpenCommunication1->isEnabled());
+    EXPECT_TRUE(Find<QAction>("OpenCommunication1")->isEnabled());
 
     EXPECT_FALSE(ConnectWith([](manager::TFrmOpenCommunication& d) {
         d.ConnectionTypeComboBox->setCurrentIndex(4);

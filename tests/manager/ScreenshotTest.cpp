@@ -29,8 +29,8 @@ TEST_F(Screenshots, MainWindowConnectionDialogAndRunner) {
 
     testsupport::PtyPair pty;
     ASSERT_TRUE(ConnectSerial(pty.slavePath()));
-    w->MeterNumEdit->setText("12345");
-    w->RunMeterOperation("Читаем дату и время...", false, [] {
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
+    w->RunMeterOperation("Читаем дату и время...", false, [](manager::core::OperationContext&) {
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* r = qobject_cast<common::ui::TFrmOperationProgress*>(top); r && r->isVisible()) {
                 common::ui::SetStep("Ожидание ответа счетчика");

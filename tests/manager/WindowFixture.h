@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include "common/ui/OperationProgress.h"
 #include "manager/OpenCommunication.h"
 #include "manager/Unit1.h"
+#include "manager/core/AdminCommands.h"
 #include "tests/support/qt/WindowTestEnvironment.h"
 
 struct WindowFixture : ::testing::Test, testsupport::WindowTestEnvironment {
@@ -39,6 +41,14 @@ struct WindowFixture : ::testing::Test, testsupport::WindowTestEnvironment {
     }
     QString SettingsPath() const { return dir.filePath("Quorvane_v3_4.INI"); }
 
+    // A control of the window by its name (the names double as file keys).
+    template <class T>
+    T* Find(const char* name) const {
+        T* c = w->findChild<T*>(QString::fromLatin1(name));
+        if (!c) ADD_FAILURE() << "the window has no " << name;
+        return c;
+    }
+
     // Opens a connection through the real dialog: fill is called with the
     // dialog before "OK" is pressed. Returns what the connect returned.
     bool ConnectWith(std::function<void(manager::TFrmOpenCommunication&)> fill) {
@@ -48,7 +58,7 @@ struct WindowFixture : ::testing::Test, testsupport::WindowTestEnvironment {
             dlg.Button1->click();
             if (dlg.isVisible()) dlg.reject();  // validation kept it open
         });
-        w->OpenCommunication1->trigger();
+        Find<QAction>("OpenCommunication1")->trigger();
         return w->IsConnected();
     }
     bool ConnectSerial(const std::string& device, int type = 0, const QString& phone = {}) {

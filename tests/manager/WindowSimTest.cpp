@@ -75,17 +75,17 @@ TEST_F(WindowSim, EveryConnectionTypeReachesTheMeter) {
         ASSERT_TRUE(Connect(c.type, c.tcp ? "" : c.controller ? "1" : c.modem ? "123" : "", c.controller))
             << c.type << " " << ui->Last().text.toStdString();
         EXPECT_TRUE(w->StatusPanelText(0).startsWith(c.panel0)) << w->StatusPanelText(0).toStdString();
-        w->MeterNumEdit->setText("12345");
-        w->AddrParametersEdit->setText(c.addr);
+        Find<QLineEdit>("MeterNumEdit")->setText("12345");
+        Find<QLineEdit>("AddrParametersEdit")->setText(c.addr);
         ui->Clear();
-        w->ReadDateTime1->trigger();
+        Find<QAction>("ReadDateTime1")->trigger();
         ASSERT_EQ(ui->boxes.size(), 1u) << c.type;
         EXPECT_TRUE(ui->Last().text.startsWith("Дата и время счетчика: ")) << c.type << ui->Last().text.toStdString();
         EXPECT_EQ(ui->Last().caption, "Информация");
         EXPECT_EQ(w->StatusPanelText(1), ui->Last().text);
         EXPECT_EQ(emu->counters().controllerLogins, c.controller ? 1u : 0u) << c.type;
         EXPECT_EQ(emu->counters().modemCalls, c.modem ? 1u : 0u) << c.type;
-        w->CloseCommunication1->trigger();
+        Find<QAction>("CloseCommunication1")->trigger();
         EXPECT_FALSE(w->IsConnected());
         emu.reset();
     }
@@ -100,9 +100,9 @@ TEST_F(WindowSim, ControllerLoginComesFirstAndTheMeterWaitsForIt) {
     Start(cfg, true);
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(Connect(5, "127.0.0.1", true));
-    w->MeterNumEdit->setText("12345");
-    w->AddrParametersEdit->setText("300");
-    w->ReadDateTime1->trigger();
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
+    Find<QLineEdit>("AddrParametersEdit")->setText("300");
+    Find<QAction>("ReadDateTime1")->trigger();
     // Logout line, then the login line with the password, then the meter.
     const auto raw = emu->rawInput();
     const std::string input(raw.begin(), raw.end());
@@ -113,7 +113,7 @@ TEST_F(WindowSim, ControllerLoginComesFirstAndTheMeterWaitsForIt) {
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(700));
     EXPECT_EQ(ui->Last().caption, "Информация") << ui->Last().text.toStdString();
     // A refused login is said, and the connection goes on.
-    w->CloseCommunication1->trigger();
+    Find<QAction>("CloseCommunication1")->trigger();
     ui->Clear();
     ASSERT_TRUE(ConnectWith([&](manager::TFrmOpenCommunication& d) {
         d.ConnectionTypeComboBox->setCurrentIndex(5);
@@ -129,38 +129,38 @@ TEST_F(WindowSim, ControllerLoginComesFirstAndTheMeterWaitsForIt) {
 TEST_F(WindowSim, AccessSessionAroundTheClockWrite) {
     Start();
     ASSERT_TRUE(Connect(0));
-    w->MeterNumEdit->setText("12345");
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
 
     // Wrong key A: the access error, the closing packet, no clock command.
-    w->StartSeanceKeyAEdit->setText("2");
+    Find<QLineEdit>("StartSeanceKeyAEdit")->setText("2");
     emu->clearLog();
-    w->WriteDateTime1->trigger();
+    Find<QAction>("WriteDateTime1")->trigger();
     EXPECT_EQ(ui->Last().text, "Ошибка открытия доступа: Ошибка доступа");
     EXPECT_EQ(ui->Last().caption, "Ошибка");
     EXPECT_EQ(RequestTypes(), (std::vector<int>{1, 1, 2}));
 
     // A field that is not a number: nothing is sent at all.
-    w->StartSeanceKeyAEdit->setText("ключ");
+    Find<QLineEdit>("StartSeanceKeyAEdit")->setText("ключ");
     emu->clearLog();
-    w->WriteDateTime1->trigger();
+    Find<QAction>("WriteDateTime1")->trigger();
     EXPECT_TRUE(ui->Last().text.startsWith("Ошибка открытия доступа: ")) << ui->Last().text.toStdString();
     EXPECT_TRUE(ui->Last().text.contains("Ключ А"));
     EXPECT_TRUE(emu->requests().empty());
 
     // Right keys: AUTH_0..2, the enciphered clock write, the close.
-    w->StartSeanceKeyAEdit->setText("1");
+    Find<QLineEdit>("StartSeanceKeyAEdit")->setText("1");
     emu->setMeterTime(*common::DateTime::make(2020, 1, 1));
     emu->clearLog();
-    w->WriteDateTime1->trigger();
+    Find<QAction>("WriteDateTime1")->trigger();
     EXPECT_EQ(ui->Last().text, "Время установлено");
     EXPECT_EQ(RequestTypes(), (std::vector<int>{1, 1, 0x81, 0x84, 2}));
     EXPECT_LT(std::llabs(emu->meterTime().msecsTo(common::DateTime::now())), 5000);
 
     // The correction goes out in clear without access, whatever the fields hold.
-    w->StartSeanceKeyAEdit->setText("99");
+    Find<QLineEdit>("StartSeanceKeyAEdit")->setText("99");
     emu->setMeterTime(*common::DateTime::make(2020, 1, 1));
     emu->clearLog();
-    w->CorrectDateTime1->trigger();
+    Find<QAction>("CorrectDateTime1")->trigger();
     EXPECT_EQ(ui->Last().text, "Время установлено");
     EXPECT_EQ(RequestTypes(), (std::vector<int>{4}));
     EXPECT_LT(std::llabs(emu->meterTime().msecsTo(common::DateTime::now())), 5000);
@@ -169,21 +169,21 @@ TEST_F(WindowSim, AccessSessionAroundTheClockWrite) {
 TEST_F(WindowSim, RunnerOutcomesAndTheStatusLine) {
     Start();
     ASSERT_TRUE(Connect(0));
-    w->MeterNumEdit->setText("12345");
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
 
     // Success without a box unless asked for.
     ui->Clear();
-    EXPECT_TRUE(w->RunMeterOperation("t", false, [this] { return w->ReadDateTime(); }));
+    EXPECT_TRUE(w->RunMeterOperation("t", false, manager::core::ReadDateTime));
     EXPECT_TRUE(ui->boxes.empty());
     EXPECT_TRUE(w->OperationCompleted);
     EXPECT_TRUE(w->StatusPanelText(1).startsWith("Дата и время счетчика: "));
 
     // Failure: the operation's text in an error box and on the status line.
     emu->setSilence(100);
-    w->MaxTimeoutEdit->setValue(300);
+    Find<QSpinBox>("MaxTimeoutEdit")->setValue(300);
     w->Connection.Link->Timeout = 300;
     w->Connection.Link->ExtraTimeout = 0;
-    EXPECT_FALSE(w->RunMeterOperation("t", true, [this] { return w->ReadDateTime(); }));
+    EXPECT_FALSE(w->RunMeterOperation("t", true, manager::core::ReadDateTime));
     EXPECT_EQ(ui->Last().text, "Ошибка чтения даты и времени: Устройство не ответило на запрос");
     EXPECT_EQ(ui->Last().caption, "Ошибка");
     EXPECT_EQ(w->StatusPanelText(1), ui->Last().text);
@@ -192,10 +192,10 @@ TEST_F(WindowSim, RunnerOutcomesAndTheStatusLine) {
     // Cancel during a long operation: "Отмена" is noticed between exchanges.
     ui->Clear();
     int exchanges = 0;
-    EXPECT_TRUE(w->RunMeterOperation("t", true, [&] {
+    EXPECT_TRUE(w->RunMeterOperation("t", true, [&](manager::core::OperationContext& ctx) {
         for (;;) {
             if (common::ui::CancelRequested()) {
-                w->StatusText = "Прервано пользователем";
+                ctx.StatusText = "Прервано пользователем";
                 return false;
             }
             common::DateTime t;
@@ -220,19 +220,19 @@ TEST_F(WindowSim, LostLinkIsReportedAsSuch) {
     cfg.modem = true;
     Start(cfg);
     ASSERT_TRUE(Connect(1, "5"));
-    w->MeterNumEdit->setText("12345");
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
     w->Connection.Link->ExtraTimeout = 0;
     emu->setSilence(1);
     std::thread drop([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         emu->dropCarrier();
     });
-    w->ReadDateTime1->trigger();
+    Find<QAction>("ReadDateTime1")->trigger();
     drop.join();
     EXPECT_EQ(ui->Last().text, "Потеряно подключение! Необходимо переподключиться");
     EXPECT_EQ(ui->Last().caption, "Ошибка");
     EXPECT_TRUE(w->IsConnected());  // stays until the user disconnects
-    w->CloseCommunication1->trigger();
+    Find<QAction>("CloseCommunication1")->trigger();
     EXPECT_FALSE(w->IsConnected());
 }
 
@@ -246,25 +246,25 @@ TEST_F(WindowSim, PlcMeterListTakesNoInputUntilItHasFinished) {
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     ASSERT_TRUE(Connect(2));
-    ASSERT_TRUE(w->GetPLCBaseInfoButton->isVisible());
+    ASSERT_TRUE(Find<QPushButton>("GetPLCBaseInfoButton")->isVisible());
     // Slow answers keep the list waiting long enough for the input below.
     emu->setReplyDelayMs(300);
 
     bool poked = false;
     QTimer::singleShot(150, w.get(), [&] {
         poked = true;
-        QTest::mouseClick(w->GetPLCBaseInfoButton, Qt::LeftButton);  // a second list
+        QTest::mouseClick(Find<QPushButton>("GetPLCBaseInfoButton"), Qt::LeftButton);  // a second list
         QTest::keyClick(w.get(), Qt::Key_Escape);
         w->close();  // the window's close box, or "Выход"
     });
-    QTest::mouseClick(w->GetPLCBaseInfoButton, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>("GetPLCBaseInfoButton"), Qt::LeftButton);
     EXPECT_TRUE(poked);
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->IsConnected());
     EXPECT_FALSE(QFile::exists(SettingsPath()));  // the close did not run
-    const QStringList lines = w->Memo1->toPlainText().split('\n');
-    EXPECT_EQ(lines.count(QStringLiteral("Выполнено!")), 1) << w->Memo1->toPlainText().toStdString();
+    const QStringList lines = Find<QPlainTextEdit>("Memo1")->toPlainText().split('\n');
+    EXPECT_EQ(lines.count(QStringLiteral("Выполнено!")), 1) << Find<QPlainTextEdit>("Memo1")->toPlainText().toStdString();
     // Afterwards the window reacts again.
-    w->CloseCommunication1->trigger();
+    Find<QAction>("CloseCommunication1")->trigger();
     EXPECT_FALSE(w->IsConnected());
 }

@@ -1,0 +1,40 @@
+#pragma once
+// What a page, dialog or command group of the main window may reach of the
+// window: running an operation under the runner (with or without access),
+// the connection, the runner's step line, the result text and the log memo.
+// No page holds the window itself or reaches into another page.
+
+#include <QString>
+
+#include "manager/core/Operation.h"
+
+class QWidget;
+
+namespace manager {
+
+class TPageHost {
+public:
+    virtual ~TPageHost() = default;
+
+    // Applies the addressing fields, runs operation under the progress dialog
+    // (inside an access session when withAccess), then shows the outcome in a
+    // box (the result text only when showResult) and on the status bar.
+    // true on success and after a cancel; see OperationCompleted.
+    virtual bool RunMeterOperation(const QString& title, bool showResult, bool withAccess,
+                                   const core::MeterOperation& operation) = 0;
+    // Whether the last RunMeterOperation ran to success (false after a cancel).
+    virtual bool LastOperationCompleted() const = 0;
+    // The result text of the last operation.
+    virtual QString LastStatusText() const = 0;
+    // The connection (its command object exists only while connected).
+    virtual meter34::TMeterConnection& Connection() = 0;
+    virtual bool IsConnected() const = 0;
+    // The second line of the progress dialog while an operation runs.
+    virtual void SetStep(const QString& text) = 0;
+    // A line in the log memo of the first page.
+    virtual void AddLogLine(const QString& text) = 0;
+    // The parent of the dialogs and boxes a page opens.
+    virtual QWidget* DialogParent() = 0;
+};
+
+}  // namespace manager

@@ -1,0 +1,112 @@
+// Pages and command groups reach the window only through the host
+// interface: here they are built with a host of the test's own, with no
+// main window at all, and run their operations against the emulated meter.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "common/core/FormatSettings.h"
+#include "manager/PageHost.h"
+#include "manager/Unit1_Addressing.h"
+#include "manager/Unit1_Commands.h"
+#include "manager/core/Access.h"
+#include "sim/meter34/Emulator.h"
+#include "tests/support/qt/WindowTestEnvironment.h"
+
+namespace {
+
+struct Run {
+    QString title;
+    bool showResult, withAccess, ok;
+    std::string status;
+};
+
+class TestHost : public manager::TPageHost {
+public:
+    bool RunMeterOperation(const QString& title, bool showResult, bool withAccess,
+                           const manager::core::MeterOperation& operation) override {
+        manager::core::OperationContext ctx(connection, common::NoHooks(), common::Formats());
+        std::string status;
+        bool ok = manager::core::PrepareAddressing(connection, {"12345", 0, "300"}, status);
+        if (ok) ok = withAccess ? manager::core::WithAccess(ctx, {}, operation) : operation(ctx);
+        runs.push_back({title, showResult, withAccess, ok, ok || status.empty() ? ctx.StatusText : status});
+        return ok;
+    }
+    bool LastOperationCompleted() const override { return !runs.empty() && runs.back().ok; }
+    QString LastStatusText() const override { return runs.empty() ? QString() : QString::fromStdString(runs.back().status); }
+    meter34::TMeterConnection& Connection() override { return connection; }
+    bool IsConnected() const override { return connection.IsOpen(); }
+    void SetStep(const QString&) override {}
+    void AddLogLine(const QString& text) override { log << text; }
+    QWidget* DialogParent() override { return nullptr; }
+
+    meter34::TMeterConnection connection;
+    std::vector<Run> runs;
+    QStringList log;
+};
+
+struct PageHost : ::testing::Test, testsupport::WindowTestEnvironment {
+    std::unique_ptr<sim34::Emulator> emu;
+    TestHost host;
+
+    void Start(sim34::Front front, int connectionType) {
+        sim34::Config cfg;
+        cfg.front = front;
+        emu = std::make_unique<sim34::Emulator>(cfg);
+        ASSERT_TRUE(emu->startPty());
+        meter34::ConnectionSettings s;
+        s.ConnectionType = connectionType;
+        s.DevicePath = emu->slavePath();
+        s.Timeout = 1000;
+        ASSERT_TRUE(host.connection.Open(s)) << host.connection.ErrorText;
+    }
+};
+
+}  // namespace
+
+TEST_F(PageHost, TheCommandMenusRunTheirRowsThroughTheHost) {
+    Start(sim34::Front::Direct, meter34::kSerial);
+    QMenuBar bar;
+    manager::TAdminCommands commands(host, &bar);
+    commands.SetConnected(true);
+    auto* write = bar.findChild<QAction*>("WriteDateTime1");
+    auto* read = bar.findChild<QAction*>("ReadDateTime1");
+    ASSERT_TRUE(write && read);
+    write->trigger();
+    read->trigger();
+    ASSERT_EQ(host.runs.size(), 2u);
+    EXPECT_EQ(host.runs[0].title, "Записываем дату и время...");
+    EXPECT_TRUE(host.runs[0].withAccess);
+    EXPECT_TRUE(host.runs[0].showResult);
+    EXPECT_EQ(host.runs[0].status, "Время установлено");
+    EXPECT_EQ(host.runs[1].title, "Читаем дату и время...");
+    EXPECT_FALSE(host.runs[1].withAccess);
+    EXPECT_TRUE(host.runs[1].status.starts_with("Дата и время счетчика: ")) << host.runs[1].status;
+    commands.SetConnected(false);
+    EXPECT_FALSE(write->isEnabled());
+}
+
+TEST_F(PageHost, TheFirstPageListsThePlcMetersThroughTheHost) {
+    Start(sim34::Front::PLC, meter34::kPlc);
+    manager::TAddressingPage page(host);
+    page.SetConnected(true, meter34::kPlc);
+    auto* button = page.findChild<QPushButton*>("GetPLCBaseInfoButton");
+    ASSERT_TRUE(button);
+    EXPECT_TRUE(button->isVisibleTo(&page));
+    QTest::mouseClick(button, Qt::LeftButton);
+    // The page writes into its own memo; it never asks the host for the window.
+    const QString memo = page.findChild<QPlainTextEdit*>("Memo1")->toPlainText();
+    EXPECT_TRUE(memo.startsWith("Получаем список счетчиков, подключенных к базовой станции")) << memo.toStdString();
+    EXPECT_TRUE(memo.contains("ID/ZNum: 300/12345")) << memo.toStdString();
+    EXPECT_TRUE(memo.endsWith("Выполнено!"));
+    // Values come from the controls by their names.
+    page.findChild<QLineEdit*>("MeterNumEdit")->setText("777");
+    EXPECT_EQ(page.Addressing().MeterNumEdit, "777");
+    EXPECT_EQ(page.Access().StartSeanceKeyAEdit, "1");
+    EXPECT_EQ(page.Exchange().MaxTimeoutEdit, 4000);
+}
