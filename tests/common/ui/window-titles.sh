@@ -6,10 +6,10 @@
 set -u
 fail=0
 
-# Titles of all windows on the display, one per line, once one equals $1 (10 s at most).
+# Titles of all windows on the display, one per line, once one equals $1 (30 s at most).
 titles_once() {
     i=0
-    while [ $i -lt 100 ]; do
+    while [ $i -lt 300 ]; do
         t=$(xdotool search --name '.' getwindowname %@ 2>/dev/null)
         if printf '%s\n' "$t" | grep -qxF -- "$1"; then printf '%s\n' "$t"; return 0; fi
         sleep 0.1
