@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -46,9 +47,30 @@ void TFrmMain::BuildWindow() {
     resize(860, 480);
 }
 
+QMenu* TFrmMain::MenuOf(MainMenu which) {
+    struct Def {
+        const char* name;
+        const char* caption;
+    };
+    static constexpr Def kMenus[] = {{"ConnectionMenu1", "Подключение"},
+                                     {"Meter1", "Параметризация"},
+                                     {"AdminMenu1", "Административные функции"},
+                                     {"ServiceMode1", "Сервисные функции"}};
+    const auto i = static_cast<std::size_t>(which);
+    if (!menus_[i]) {
+        // Before the first menu of a later place that exists already.
+        QAction* before = nullptr;
+        for (std::size_t k = i + 1; k < std::size(menus_) && !before; ++k)
+            if (menus_[k]) before = menus_[k]->menuAction();
+        menus_[i] = new QMenu(QString::fromUtf8(kMenus[i].caption), menuBar());
+        menus_[i]->setObjectName(QString::fromLatin1(kMenus[i].name));
+        menuBar()->insertMenu(before, menus_[i]);
+    }
+    return menus_[i];
+}
+
 void TFrmMain::BuildMenus() {
-    QMenu* connection = menuBar()->addMenu(QStringLiteral("Подключение"));
-    connection->setObjectName(QStringLiteral("ConnectionMenu1"));
+    QMenu* connection = MenuOf(MainMenu::Connection);
     OpenCommunication1 = connection->addAction(QStringLiteral("Подключиться..."));
     OpenCommunication1->setObjectName(QStringLiteral("OpenCommunication1"));
     CloseCommunication1 = connection->addAction(QStringLiteral("Отключиться"));
@@ -60,7 +82,10 @@ void TFrmMain::BuildMenus() {
     connect(CloseCommunication1, &QAction::triggered, this, [this] { CloseCOMButtonClick(); });
     connect(exit, &QAction::triggered, this, [this] { close(); });
 
-    adminCommands_ = new TAdminCommands(*host_, menuBar(), this);
+    adminCommands_ = new TAdminCommands(
+        *host_,
+        [this](core::CommandMenu m) { return MenuOf(m == core::CommandMenu::Admin ? MainMenu::Admin : MainMenu::Service); },
+        this);
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

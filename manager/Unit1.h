@@ -72,6 +72,10 @@ public:
     // The interface the pages reach the window through.
     TPageHost& Host() { return *host_; }
 
+    // The main menu in its fixed order; a menu appears once something is put in it.
+    enum class MainMenu { Connection, Parametrization, Admin, Service };
+    QMenu* MenuOf(MainMenu which);
+
     meter34::TMeterConnection Connection;
     ProgramSettings Settings;
     QString SettingsPath;
@@ -92,6 +96,7 @@ private:
     QAction* OpenCommunication1 = nullptr;
     QAction* CloseCommunication1 = nullptr;
     QLabel* statusPanel_[2] = {nullptr, nullptr};
+    QMenu* menus_[4] = {nullptr, nullptr, nullptr, nullptr};
     bool closing_ = false;
 };
 

@@ -3,10 +3,13 @@
 // функции", built from the command table of the core (manager/core/AdminCommands.h).
 
 #include <QObject>
+#include <functional>
 #include <vector>
 
+#include "manager/core/AdminCommands.h"
+
 class QAction;
-class QMenuBar;
+class QMenu;
 
 namespace manager {
 
@@ -15,8 +18,8 @@ class TPageHost;
 class TAdminCommands : public QObject {
     Q_OBJECT
 public:
-    // Adds the menus that have commands to menuBar.
-    TAdminCommands(TPageHost& host, QMenuBar* menuBar, QObject* parent = nullptr);
+    // Puts every command into the menu menuFor gives for its row.
+    TAdminCommands(TPageHost& host, const std::function<QMenu*(core::CommandMenu)>& menuFor, QObject* parent = nullptr);
 
     // Every command needs a connection.
     void SetConnected(bool connected);

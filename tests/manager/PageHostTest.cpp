@@ -72,7 +72,7 @@ struct PageHost : ::testing::Test, testsupport::WindowTestEnvironment {
 TEST_F(PageHost, TheCommandMenusRunTheirRowsThroughTheHost) {
     Start(sim34::Front::Direct, meter34::kSerial);
     QMenuBar bar;
-    manager::TAdminCommands commands(host, &bar);
+    manager::TAdminCommands commands(host, [&](manager::core::CommandMenu) { return bar.addMenu("m"); });
     commands.SetConnected(true);
     auto* write = bar.findChild<QAction*>("WriteDateTime1");
     auto* read = bar.findChild<QAction*>("ReadDateTime1");
