@@ -20,6 +20,8 @@
 
 #include "Parameters.h"
 #include "console/link/CounterCommunication.h"
+#include "console/link/RS232Communication.h"
+#include "console/link/TCPIPCommunication.h"
 
 class QAction;
 class QComboBox;

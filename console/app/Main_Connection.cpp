@@ -9,6 +9,7 @@
 
 #include "Main.h"
 #include "common/core/SerialPort.h"
+#include "console/link/SerialOnlyCommunication.h"
 #include "common/ui/OperationProgress.h"
 #include "common/ui/UiServices.h"
 
@@ -77,9 +78,9 @@ bool TFrmMain::RunCounterOperation(const QString& title, const std::function<boo
 bool TFrmMain::WithMeterSession(const std::function<bool()>& operation) {
 #ifdef OSTRILON_SERIAL_ONLY
     // This build opens the port for every session and closes it afterwards.
-    std::unique_ptr<TRS232Communication> port;
+    std::unique_ptr<TSerialOnlyCommunication> port;
     OpenConfiguredPort(Settings, [&](const auto& target) {
-        port = std::make_unique<TRS232Communication>(target, Settings.ComPortSpeed);
+        port = std::make_unique<TSerialOnlyCommunication>(target, Settings.ComPortSpeed);
         return port->SerialPort.IsOpen();
     });
     if (!port->SerialPort.IsOpen()) {
@@ -147,10 +148,13 @@ void TFrmMain::ConnectButtonClick() {
             break;
         }
         case kTcpServer: {
-            // The client thread's connected event runs on the window's thread,
-            // which also serves it while an exchange waits (event hook).
-            TcpLink = std::make_unique<TTCPIPCommunication>([](std::function<void()> f) {
-                QMetaObject::invokeMethod(qApp, std::move(f), Qt::BlockingQueuedConnection);
+            // The client thread's connected event is posted to the window's
+            // thread, which also runs it while an exchange waits (event hook).
+            // Posted, not waited for: the client thread never needs the
+            // window's event loop to leave, and a call still queued when the
+            // window goes is dropped with it.
+            TcpLink = std::make_unique<TTCPIPCommunication>([this](std::function<void()> f) {
+                QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
             });
             TcpLink->OnConnected = connected;
             TcpLink->OnDisconnected = disconnected;

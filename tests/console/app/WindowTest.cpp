@@ -2,6 +2,7 @@
 // disconnecting over a pseudo-terminal and as a TCP server.
 #include <QGroupBox>
 #include <QStandardItemModel>
+#include <QTimer>
 
 #include "Fixture.h"
 #include "common/core/IniFile.h"
@@ -276,4 +277,39 @@ TEST_F(Window, ClosingWhileTheServerListensLeavesNothingBehind) {
     meter.stop();
     console::TTCPIPCommunication again;
     EXPECT_TRUE(again.StartListening(static_cast<std::uint16_t>(port))) << again.LastError();
+}
+
+TEST_F(Window, AConnectedServerIsStoppedWithoutRunningEventsInTheDestructor) {
+    struct Case {
+        const char* what;
+        bool closeFirst;
+    };
+    for (const Case c : {Case{"closed, then destroyed", true}, Case{"destroyed without a close", false}}) {
+        if (!w) w = std::make_unique<console::TFrmMain>(SettingsPath());
+        const int port = testsupport::UnusedLoopbackPort();
+        Listen(port);
+        sim5x::Emulator meter;
+        meter.startTcpClient("127.0.0.1", port);
+        ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000)) << c.what;
+        QElapsedTimer took;
+        took.start();
+        if (c.closeFirst) {
+            w->close();
+            // Stopped by the close, while the window was whole: its event found the controls.
+            EXPECT_EQ(w->TcpLink, nullptr) << c.what;
+            EXPECT_FALSE(w->ReadDateTimeAction->isEnabled()) << c.what;
+            EXPECT_TRUE(w->ConnectButton->isEnabled()) << c.what;
+        }
+        // Queued now, it runs only if the destructor processes events.
+        bool ran = false;
+        QTimer::singleShot(0, qApp, [&ran] { ran = true; });
+        w.reset();
+        EXPECT_FALSE(ran) << c.what;
+        EXPECT_LT(took.elapsed(), 10000) << c.what;
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(ran) << c.what;
+        meter.stop();
+        console::TTCPIPCommunication again;
+        EXPECT_TRUE(again.StartListening(static_cast<std::uint16_t>(port))) << c.what << ": " << again.LastError();
+    }
 }
