@@ -14,11 +14,11 @@ std::vector<std::string> Words::Take(const std::string& command, std::size_t n) 
     return taken;
 }
 
-const std::vector<const CommandSpec*>& AllCommands() {
-    static const std::vector<const CommandSpec*> all = [] {
-        std::vector<const CommandSpec*> out;
+const std::vector<const CommandEntry*>& AllCommands() {
+    static const std::vector<const CommandEntry*> all = [] {
+        std::vector<const CommandEntry*> out;
         for (const auto table : {MeterCommands()})
-            for (const CommandSpec& c : table) out.push_back(&c);
+            for (const CommandEntry& c : table) out.push_back(&c);
         return out;
     }();
     return all;
@@ -30,11 +30,11 @@ std::vector<Call> ParseCommands(const std::vector<std::string>& words) {
     while (!w.Done()) {
         Call call;
         call.name = w.Next();
-        const CommandSpec* spec = nullptr;
-        for (const CommandSpec* c : AllCommands())
-            if (call.name == c->name) spec = c;
-        if (!spec) throw UsageError{"неизвестная команда \"" + call.name + "\""};
-        spec->bind(w, call);
+        const CommandEntry* entry = nullptr;
+        for (const CommandEntry* c : AllCommands())
+            if (call.name == c->name) entry = c;
+        if (!entry) throw UsageError{"неизвестная команда \"" + call.name + "\""};
+        entry->bind(w, call);
         calls.push_back(std::move(call));
     }
     if (calls.empty()) throw UsageError{"не задана команда"};
@@ -46,7 +46,7 @@ std::string CommandsHelp() {
     constexpr std::size_t kHelpColumn = 32;
     const std::string indent(kHelpColumn, ' ');
     std::string out;
-    for (const CommandSpec* c : AllCommands()) {
+    for (const CommandEntry* c : AllCommands()) {
         std::string head = std::string("  ") + c->name;
         if (*c->arguments) head += std::string(" ") + c->arguments;
         if (head.size() + 2 <= kHelpColumn) head.resize(kHelpColumn, ' ');

@@ -65,7 +65,7 @@ private:
 };
 
 // An entry of the command table.
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     const char* arguments;  // as --help shows them ("" for none)
     const char* help;       // its lines in --help, '\n' between them
@@ -75,10 +75,10 @@ struct CommandSpec {
 };
 
 // The tables of the features.
-std::span<const CommandSpec> MeterCommands();
+std::span<const CommandEntry> MeterCommands();
 
 // Every command, in the order --help lists them.
-const std::vector<const CommandSpec*>& AllCommands();
+const std::vector<const CommandEntry*>& AllCommands();
 // The words as commands with their arguments, all checked; UsageError.
 std::vector<Call> ParseCommands(const std::vector<std::string>& words);
 // The lines of --help under "Commands:".

@@ -111,7 +111,7 @@ void BindChannel(Words& words, Call& call) {
     Confirmed(call, [kind](TCounterCommunication& m) { return m.ExtraChannelCommand(kind); });
 }
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandEntry kCommands[] = {
     {"datetime", "", "read the meter clock", BindDateTime},
     {"set-datetime", "[YYYY-MM-DDTHH:MM:SS]", "set the meter clock (default: this computer's time)", BindSetDateTime},
     {"read-area", "CODE INDEX",
@@ -125,6 +125,6 @@ constexpr CommandSpec kCommands[] = {
 
 }  // namespace
 
-std::span<const CommandSpec> MeterCommands() { return kCommands; }
+std::span<const CommandEntry> MeterCommands() { return kCommands; }
 
 }  // namespace ostrilon_cli

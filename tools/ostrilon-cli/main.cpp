@@ -96,6 +96,10 @@ Options ParseOptions(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         throw UsageError{};
+    } catch (const CLI::ArgumentMismatch& e) {
+        // "--serial: 1 required TEXT missing": an option at the end without its value.
+        const std::string text = e.what();
+        throw UsageError{text.substr(0, text.find(':')) + ": не задано значение"};
     } catch (const CLI::ParseError& e) {
         throw UsageError{e.what()};
     }

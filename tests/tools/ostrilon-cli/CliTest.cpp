@@ -177,6 +177,7 @@ TEST(OstrilonCli, WrongOptionsExitWithTwo) {
         {"--serial", "/dev/x", "--meter", "1", "--ident", "1", "--baud", "fast", "datetime"},
         {"--serial", "0", "--meter", "1", "--ident", "1", "datetime"},
         {"--serial", "/dev/x", "--meter", "1", "--ident", "1", "--frobnicate", "datetime"},
+        {"--serial", "/dev/x", "--meter", "1", "datetime", "--ident"},  // no value
         {"--listen", "1444", "--address", "300.1.2.3", "--meter", "1", "--ident", "1", "datetime"},
         {"--listen", "1444", "--address", "localhost", "--meter", "1", "--ident", "1", "datetime"},
         {"--serial", "/dev/x", "--address", "127.0.0.1", "--meter", "1", "--ident", "1", "datetime"},
