@@ -60,8 +60,19 @@ bool TFrmMain::RunCounterOperation(const QString& title, const std::function<boo
         common::ui::ErrorBox(this, QStringLiteral("Укажите номер счетчика!"));
         return false;
     }
-    const int result = common::ui::RunOperation(this, kRunnerCaption, title, operation,
-                                                [this](const common::ui::Operation& op) { return WithMeterSession(op); });
+    struct Running {
+        TFrmMain& window;
+        explicit Running(TFrmMain& w) : window(w) { ++window.operationsRunning_; }
+        ~Running() {
+            if (--window.operationsRunning_ == 0) window.retiredLinks_.clear();
+        }
+    };
+    int result;
+    {
+        const Running running(*this);
+        result = common::ui::RunOperation(this, kRunnerCaption, title, operation,
+                                          [this](const common::ui::Operation& op) { return WithMeterSession(op); });
+    }
     switch (result) {
         case common::ui::kResultOk:
             common::ui::InfoBox(this, QStringLiteral("Выполнено успешно!"));
@@ -211,9 +222,15 @@ void TFrmMain::IsConnectedToCommunication(TCounterCommunication& sender, bool& c
 void TFrmMain::IsDisConnectedToCommunication(TCounterCommunication& sender) {
     SetMeterActionsEnabled(false);
     if (CurrentLink == &sender) CurrentLink = nullptr;
-    // The link fired this as its last act: freeing it here is safe.
-    if (SerialLink.get() == &sender) SerialLink.reset();
-    if (TcpLink.get() == &sender) TcpLink.reset();
+    // The link fired this as its last act: freeing it here is safe, unless
+    // an operation still waits on it further down (the window was closed
+    // during an exchange); then it goes once the operation has ended.
+    auto release = [this](auto& link) {
+        if (operationsRunning_ > 0) retiredLinks_.push_back(std::move(link));
+        link.reset();
+    };
+    if (SerialLink.get() == &sender) release(SerialLink);
+    if (TcpLink.get() == &sender) release(TcpLink);
     ConnectButton->setEnabled(true);
     DisconnectButton->setEnabled(false);
     ConnectionTypeComboBox->setEnabled(true);

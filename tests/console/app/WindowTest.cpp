@@ -313,3 +313,22 @@ TEST_F(Window, AConnectedServerIsStoppedWithoutRunningEventsInTheDestructor) {
         EXPECT_TRUE(again.StartListening(static_cast<std::uint16_t>(port))) << c.what << ": " << again.LastError();
     }
 }
+
+TEST_F(Window, ClosingDuringAnExchangeOverTcpEndsTheOperation) {
+    const int port = testsupport::UnusedLoopbackPort();
+    Listen(port);
+    sim5x::Emulator meter;
+    meter.startTcpClient("127.0.0.1", port);
+    ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000));
+    meter.updateFaults([](sim5x::Faults& f) { f.replyDelayMs = 3000; });
+    AddressDefaultMeter();
+    // The window is closed (a termination signal, say) while the
+    // authorization waits for its reply.
+    QTimer::singleShot(300, w.get(), [this] { w->close(); });
+    w->ReadDateTimeAction->trigger();
+    EXPECT_EQ(w->TcpLink, nullptr);
+    EXPECT_EQ(w->CurrentLink, nullptr);
+    ASSERT_FALSE(ui->boxes.empty());
+    EXPECT_EQ(ui->Last().text, "Произошла ошибка!") << BoxTexts(*ui);
+    meter.stop();
+}
