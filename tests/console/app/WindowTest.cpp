@@ -12,7 +12,16 @@
 #include "sim/counter5x/Emulator.h"
 #include "tests/support/Loopback.h"
 
-using Window = OstrilonFixture;
+struct Window : OstrilonFixture {
+    // Listens on a free port with meter connected as the meter side; the
+    // port once the actions are enabled, 0 when they never were.
+    int ServeMeter(sim5x::Emulator& meter) {
+        const int port = testsupport::UnusedLoopbackPort();
+        Listen(port);
+        meter.startTcpClient("127.0.0.1", port);
+        return WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000) ? port : 0;
+    }
+};
 
 TEST_F(Window, StartsWithoutALinkAndKeepsTheSettingsAtExit) {
     EXPECT_EQ(w->windowTitle(), "Управление счетчиком версий 51...54");
@@ -267,11 +276,9 @@ TEST_F(Window, AServerThatCannotListenSaysWhichPortAndWhy) {
 }
 
 TEST_F(Window, ClosingWhileTheServerListensLeavesNothingBehind) {
-    const int port = testsupport::UnusedLoopbackPort();
-    Listen(port);
     sim5x::Emulator meter;
-    meter.startTcpClient("127.0.0.1", port);
-    ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000));
+    const int port = ServeMeter(meter);
+    ASSERT_TRUE(port > 0);
     w->close();
     w.reset();  // joins the server's threads and closes its sockets
     meter.stop();
@@ -286,11 +293,9 @@ TEST_F(Window, AConnectedServerIsStoppedWithoutRunningEventsInTheDestructor) {
     };
     for (const Case c : {Case{"closed, then destroyed", true}, Case{"destroyed without a close", false}}) {
         if (!w) w = std::make_unique<console::TFrmMain>(SettingsPath());
-        const int port = testsupport::UnusedLoopbackPort();
-        Listen(port);
         sim5x::Emulator meter;
-        meter.startTcpClient("127.0.0.1", port);
-        ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000)) << c.what;
+        const int port = ServeMeter(meter);
+        ASSERT_TRUE(port > 0) << c.what;
         QElapsedTimer took;
         took.start();
         if (c.closeFirst) {
@@ -315,11 +320,9 @@ TEST_F(Window, AConnectedServerIsStoppedWithoutRunningEventsInTheDestructor) {
 }
 
 TEST_F(Window, ClosingDuringAnExchangeOverTcpEndsTheOperation) {
-    const int port = testsupport::UnusedLoopbackPort();
-    Listen(port);
     sim5x::Emulator meter;
-    meter.startTcpClient("127.0.0.1", port);
-    ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000));
+    const int port = ServeMeter(meter);
+    ASSERT_TRUE(port > 0);
     meter.updateFaults([](sim5x::Faults& f) { f.replyDelayMs = 3000; });
     AddressDefaultMeter();
     // The window is closed (a termination signal, say) while the
