@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     console::SerialFrameAssembler a;
     for (std::size_t i = 0; i < size; ++i) {
-        if (a.Push(data[i]) != console::SerialFrameAssembler::Step::Frame) continue;
+        if (a.push(data[i]) != common::Push::Frame) continue;
         const std::uint8_t* f = a.Data();
         if (f[0] != 0x7E || f[1] > console::kMaxFrameData || a.Count() != f[1] + 4) __builtin_trap();
         if (console::FrameCRC8(f + 1, f[1] + 2u) != f[a.Count() - 1]) __builtin_trap();

@@ -254,6 +254,11 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
         settingsSaved_ = true;
         SaveSettings();
     }
+#ifndef OSTRILON_SERIAL_ONLY
+    // The server stops while the window is whole: its threads are joined here,
+    // not in the destructor, and its disconnected event finds the controls.
+    if (TcpLink) TcpLink->StopListening();
+#endif
     event->accept();
 }
 

@@ -20,6 +20,8 @@
 
 #include "Parameters.h"
 #include "console/link/CounterCommunication.h"
+#include "console/link/RS232Communication.h"
+#include "console/link/TCPIPCommunication.h"
 
 class QAction;
 class QComboBox;
@@ -178,6 +180,10 @@ private:
     void RunCommand(const QString& title, const std::function<bool(TCounterCommunication&)>& command);
     bool settingsSaved_ = false;
     bool meterActionsEnabled_ = false;
+    // Operations under the runner; a link that goes meanwhile (the window
+    // closed during an exchange) is kept until the last one has ended.
+    int operationsRunning_ = 0;
+    std::vector<std::unique_ptr<TCounterCommunication>> retiredLinks_;
 };
 
 }  // namespace console

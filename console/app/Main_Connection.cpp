@@ -9,6 +9,7 @@
 
 #include "Main.h"
 #include "common/core/SerialPort.h"
+#include "console/link/SerialOnlyCommunication.h"
 #include "common/ui/OperationProgress.h"
 #include "common/ui/UiServices.h"
 
@@ -59,8 +60,19 @@ bool TFrmMain::RunCounterOperation(const QString& title, const std::function<boo
         common::ui::ErrorBox(this, QStringLiteral("Укажите номер счетчика!"));
         return false;
     }
-    const int result = common::ui::RunOperation(this, kRunnerCaption, title, operation,
-                                                [this](const common::ui::Operation& op) { return WithMeterSession(op); });
+    struct Running {
+        TFrmMain& window;
+        explicit Running(TFrmMain& w) : window(w) { ++window.operationsRunning_; }
+        ~Running() {
+            if (--window.operationsRunning_ == 0) window.retiredLinks_.clear();
+        }
+    };
+    int result;
+    {
+        const Running running(*this);
+        result = common::ui::RunOperation(this, kRunnerCaption, title, operation,
+                                          [this](const common::ui::Operation& op) { return WithMeterSession(op); });
+    }
     switch (result) {
         case common::ui::kResultOk:
             common::ui::InfoBox(this, QStringLiteral("Выполнено успешно!"));
@@ -77,9 +89,9 @@ bool TFrmMain::RunCounterOperation(const QString& title, const std::function<boo
 bool TFrmMain::WithMeterSession(const std::function<bool()>& operation) {
 #ifdef OSTRILON_SERIAL_ONLY
     // This build opens the port for every session and closes it afterwards.
-    std::unique_ptr<TRS232Communication> port;
+    std::unique_ptr<TSerialOnlyCommunication> port;
     OpenConfiguredPort(Settings, [&](const auto& target) {
-        port = std::make_unique<TRS232Communication>(target, Settings.ComPortSpeed);
+        port = std::make_unique<TSerialOnlyCommunication>(target, Settings.ComPortSpeed);
         return port->SerialPort.IsOpen();
     });
     if (!port->SerialPort.IsOpen()) {
@@ -147,10 +159,13 @@ void TFrmMain::ConnectButtonClick() {
             break;
         }
         case kTcpServer: {
-            // The client thread's connected event runs on the window's thread,
-            // which also serves it while an exchange waits (event hook).
-            TcpLink = std::make_unique<TTCPIPCommunication>([](std::function<void()> f) {
-                QMetaObject::invokeMethod(qApp, std::move(f), Qt::BlockingQueuedConnection);
+            // The client thread's connected event is posted to the window's
+            // thread, which also runs it while an exchange waits (event hook).
+            // Posted, not waited for: the client thread never needs the
+            // window's event loop to leave, and a call still queued when the
+            // window goes is dropped with it.
+            TcpLink = std::make_unique<TTCPIPCommunication>([this](std::function<void()> f) {
+                QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
             });
             TcpLink->OnConnected = connected;
             TcpLink->OnDisconnected = disconnected;
@@ -207,9 +222,15 @@ void TFrmMain::IsConnectedToCommunication(TCounterCommunication& sender, bool& c
 void TFrmMain::IsDisConnectedToCommunication(TCounterCommunication& sender) {
     SetMeterActionsEnabled(false);
     if (CurrentLink == &sender) CurrentLink = nullptr;
-    // The link fired this as its last act: freeing it here is safe.
-    if (SerialLink.get() == &sender) SerialLink.reset();
-    if (TcpLink.get() == &sender) TcpLink.reset();
+    // The link fired this as its last act: freeing it here is safe, unless
+    // an operation still waits on it further down (the window was closed
+    // during an exchange); then it goes once the operation has ended.
+    auto release = [this](auto& link) {
+        if (operationsRunning_ > 0) retiredLinks_.push_back(std::move(link));
+        link.reset();
+    };
+    if (SerialLink.get() == &sender) release(SerialLink);
+    if (TcpLink.get() == &sender) release(TcpLink);
     ConnectButton->setEnabled(true);
     DisconnectButton->setEnabled(false);
     ConnectionTypeComboBox->setEnabled(true);

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <string>
 
-#include "console/link/CounterCommunication.h"
+#include "console/link/TCPIPCommunication.h"
 
 class QGroupBox;
 class QLineEdit;

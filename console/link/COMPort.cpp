@@ -12,7 +12,7 @@
 #include <cstring>
 #include <thread>
 
-#include "FrameAssembly.h"
+#include "common/core/FrameReceive.h"
 #include "common/core/SerialPort.h"
 #include "common/core/Timings.h"
 #include "common/core/Wait.h"
@@ -26,22 +26,23 @@ constexpr char kNotOpened[] = "COM port not opened";
 [[noreturn]] void RaiseReceive(int error) { throw ComPortError("Error receive: " + std::to_string(error)); }
 [[noreturn]] void RaiseSend(int error) { throw ComPortError("Error send: " + std::to_string(error)); }
 
-// Receive-time constants of the frame receiver, in polls.
-constexpr int kFirstBytePolls = 10;
-constexpr int kNextBytePolls = 600;  // added once the start byte arrived
+// Receive-time constants of the frame receiver, in polls: the first byte,
+// then every further byte (each restarts the count).
+constexpr long long kFirstBytePolls = 10;
+constexpr long long kNextBytePolls = 610;
 // Modem answer lines.
-constexpr int kModemLinePolls = 300;
+constexpr long long kModemLinePolls = 300;
 constexpr int kLineBufferSize = 256;
 
 }  // namespace
 
 void Delay(long long ms) { common::SleepMs(ms); }
 
-TComPort::TComPort() { ClosePort(); }
+TComPortBase::TComPortBase() { ClosePort(); }
 
-TComPort::~TComPort() { ClosePort(); }
+TComPortBase::~TComPortBase() { ClosePort(); }
 
-bool TComPort::OpenPort(std::uint8_t portNumber, int baudRate) {
+bool TComPortBase::OpenPort(std::uint8_t portNumber, int baudRate) {
     if (portNumber == 0) {
         ClosePort();
         device_ = "порт 0";
@@ -52,7 +53,7 @@ bool TComPort::OpenPort(std::uint8_t portNumber, int baudRate) {
     return OpenPort(common::SerialDevicePath(portNumber), baudRate);
 }
 
-bool TComPort::OpenPort(const std::string& devicePath, int baudRate) {
+bool TComPortBase::OpenPort(const std::string& devicePath, int baudRate) {
     ClosePort();
     device_ = devicePath;
     openError_.clear();
@@ -70,31 +71,31 @@ bool TComPort::OpenPort(const std::string& devicePath, int baudRate) {
     return true;
 }
 
-bool TComPort::ClosePort() {
+bool TComPortBase::ClosePort() {
     common::CloseSerialDevice(handle_);
     handle_ = -1;
     return true;
 }
 
-std::string TComPort::OpenFailureMessage() const {
+std::string TComPortBase::OpenFailureMessage() const {
     return "Не удалось открыть Ком-порт: " + device_ + "\r\n" + openError_;
 }
 
-void TComPort::CheckOpen() const {
+void TComPortBase::CheckOpen() const {
     if (handle_ < 0) throw ComPortError(kNotOpened);
 }
 
-void TComPort::SetDTR(bool on) {
+void TComPortBase::SetDTR(bool on) {
     CheckOpen();
     if (!common::SetSerialLine(handle_, common::SerialLine::DTR, on)) throw ComPortError(kNotOpened);
 }
 
-void TComPort::SetRTS(bool on) {
+void TComPortBase::SetRTS(bool on) {
     CheckOpen();
     if (!common::SetSerialLine(handle_, common::SerialLine::RTS, on)) throw ComPortError(kNotOpened);
 }
 
-int TComPort::ReadBytes(std::uint8_t* buffer, int count) {
+int TComPortBase::ReadBytes(std::uint8_t* buffer, int count) {
     CheckOpen();
     if (count <= 0) return 0;
     for (;;) {
@@ -106,25 +107,20 @@ int TComPort::ReadBytes(std::uint8_t* buffer, int count) {
     }
 }
 
-int TComPort::InQueue() {
+int TComPortBase::InQueue() {
     CheckOpen();
     int n = 0;
     if (::ioctl(handle_, FIONREAD, &n) != 0) RaiseReceive(errno);
     return n;
 }
 
-#ifndef OSTRILON_SERIAL_ONLY
-void TComPort::PurgeReceive() {
+void TComPortBase::DiscardInput() {
     CheckOpen();
     ::tcflush(handle_, TCIFLUSH);
 }
-#endif
 
-int TComPort::Send(const std::uint8_t* buffer, int count) {
+int TComPortBase::Write(const std::uint8_t* buffer, int count) {
     CheckOpen();
-#ifndef OSTRILON_SERIAL_ONLY
-    PurgeReceive();  // a request starts with an empty receive queue
-#endif
     int done = 0;
     while (done < count) {
         const ssize_t n = ::write(handle_, buffer + done, static_cast<std::size_t>(count - done));
@@ -138,91 +134,107 @@ int TComPort::Send(const std::uint8_t* buffer, int count) {
     return done;
 }
 
-// One poll of a receiver: waits up to ms for bytes. With serviceWindow the
-// window processes its events meanwhile (the frame receiver); without, the
-// wait is a plain sleep (the modem line reader). Wakes early when bytes
-// arrive; a far end that hung up (poll keeps reporting it while no byte
-// waits) is slept out instead of spun on.
-bool TComPort::WaitPoll(long long ms, bool serviceWindow) {
-    const auto deadline = common::DeadlineAfter(ms);
-    if (serviceWindow) common::ProcessPendingEvents();
-    bool readable;
-    if (serviceWindow) {
-        readable = common::WaitReadable(handle_, deadline);
-    } else {
-        pollfd p{handle_, POLLIN, 0};
-        readable = ::poll(&p, 1, static_cast<int>(std::max<long long>(ms, 0))) > 0;
-    }
-    if (readable) {
-        int n = 0;
-        if (::ioctl(handle_, FIONREAD, &n) != 0 || n > 0) return true;
-    }
-    const auto now = common::Clock::now();
-    if (now < deadline) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-        if (serviceWindow) common::SleepMs(left);
-        else std::this_thread::sleep_until(deadline);
-    }
-    return false;
+void TComPort::PurgeReceive() { DiscardInput(); }
+
+int TComPort::Send(const std::uint8_t* buffer, int count) {
+    PurgeReceive();
+    return Write(buffer, count);
 }
 
-bool TComPort::ReadFrame(std::uint8_t* buffer, int& count) {
+namespace {
+
+// The port as the byte source of the shared receive loop. One wait is one
+// poll of the receivers, at most pollMs long: the frame receiver lets the
+// window process its events meanwhile, the modem line reader sleeps plainly.
+// A wait wakes early when bytes arrive; a far end that hung up (poll keeps
+// reporting it while no byte waits) is slept out instead of spun on.
+struct PortSource {
+    TComPortBase& port;
+    long long pollMs;
+    bool serviceWindow;
+
+    bool Alive() const { return true; }  // a port that fails raises ComPortError instead
+    int Take(std::uint8_t* out, int max) {
+        const int waiting = port.InQueue();
+        return waiting > 0 ? port.ReadBytes(out, std::min(waiting, max)) : 0;
+    }
+    void Wait(common::Clock::time_point until) {
+        const auto end = std::min(until, common::DeadlineAfter(pollMs));
+        const int fd = port.PortHandle();
+        bool readable;
+        if (serviceWindow) {
+            common::ProcessPendingEvents();
+            readable = common::WaitReadable(fd, end);
+        } else {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - common::Clock::now()).count();
+            pollfd p{fd, POLLIN, 0};
+            readable = ::poll(&p, 1, static_cast<int>(std::max<long long>(left, 0))) > 0;
+        }
+        int n = 0;
+        if (readable && (::ioctl(fd, FIONREAD, &n) != 0 || n > 0)) return;
+        if (serviceWindow) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - common::Clock::now()).count();
+            if (left > 0) common::SleepMs(left);
+        } else {
+            std::this_thread::sleep_until(end);
+        }
+    }
+};
+
+// A modem answer line: complete at a carriage return that is not its first
+// byte; the carriage return is part of the line. One byte of the 256-byte
+// buffer stays free for the terminating zero.
+class ModemLine {
+public:
+    explicit ModemLine(std::uint8_t* buffer) : buffer_(buffer) {}
+    common::Push push(std::uint8_t b) {
+        Store(b);
+        if (b == 0x0D && count_ > 1) return common::Push::Frame;
+        return Full() ? common::Push::Reset : common::Push::NeedMore;
+    }
+    void Store(std::uint8_t b) { buffer_[count_++] = b; }
+    bool Full() const { return count_ >= kLineBufferSize - 1; }
+    int Count() const { return count_; }
+
+private:
+    std::uint8_t* buffer_;
+    int count_ = 0;
+};
+
+}  // namespace
+
+bool TComPortBase::ReadFrame(std::uint8_t* buffer, int& count) {
     CheckOpen();
     count = 0;
     SerialFrameAssembler frame;
     const long long pollMs = common::timings().consolePollMs;
-    int poll = 0;
-    int limit = kFirstBytePolls;
-    std::uint8_t chunk[kFrameBufferSize];
-    while (poll < limit) {
-        int waiting = InQueue();
-        while (waiting > 0) {
-            // Take no more than the frame still needs: bytes after it stay queued.
-            const int want = frame.Count() < 2 ? 1 : std::min(waiting, frame.Missing());
-            const int n = ReadBytes(chunk, want);
-            if (n <= 0) break;
-            waiting -= n;
-            for (int i = 0; i < n; ++i) {
-                const auto step = frame.Push(chunk[i]);
-                poll = 0;
-                if (step == SerialFrameAssembler::Step::Reject) return false;
-                if (frame.Count() == 1) limit += kNextBytePolls;
-                if (step == SerialFrameAssembler::Step::Frame) {
-                    count = frame.Count();
-                    std::memcpy(buffer, frame.Data(), static_cast<std::size_t>(count));
-                    return true;
-                }
-            }
-        }
-        ++poll;
-        WaitPoll(pollMs, true);
-    }
-    return false;
+    PortSource source{*this, pollMs, true};
+    const auto received = common::ReceiveFrame(source, frame, {kFirstBytePolls * pollMs, kNextBytePolls * pollMs, 0});
+    frameFault_ = FaultOf(received, frame);
+    if (received != common::Received::Frame) return false;
+    count = frame.Count();
+    std::memcpy(buffer, frame.Data(), static_cast<std::size_t>(count));
+    return true;
 }
 
-#ifndef OSTRILON_SERIAL_ONLY
 bool TComPort::ReadModemLine(std::uint8_t* buffer, int& count) {
     CheckOpen();
     count = 0;
-    bool complete = false;
+    ModemLine line(buffer);
     const long long pollMs = common::timings().consoleModemPollMs;
-    for (int poll = 0; poll < kModemLinePolls; ++poll) {
-        // One byte of the buffer stays free for the terminating zero.
-        while (count < kLineBufferSize - 1 && InQueue() > 0) {
-            std::uint8_t b = 0;
-            if (ReadBytes(&b, 1) != 1) break;
-            buffer[count++] = b;
-            if (b == 0x0D && count > 1) complete = true;
-        }
-        if (complete) {
-            buffer[count++] = 0;
-            return true;
-        }
-        if (count >= kLineBufferSize - 1) break;  // no carriage return in a full buffer
-        WaitPoll(pollMs, false);
+    PortSource source{*this, pollMs, false};
+    const long long allMs = kModemLinePolls * pollMs;
+    if (common::ReceiveFrame(source, line, {allMs, allMs, allMs}) != common::Received::Frame) return false;
+    // The modem's answer goes on after the carriage return ("\r\nOK\r\n"):
+    // what is queued already belongs to the line.
+    while (!line.Full() && InQueue() > 0) {
+        std::uint8_t b = 0;
+        if (ReadBytes(&b, 1) != 1) break;
+        line.Store(b);
     }
-    count = 0;
-    return false;
+    line.Store(0);
+    count = line.Count();
+    return true;
 }
 
 void TComPort::SendText(const char* text) {
@@ -248,6 +260,5 @@ bool TComPort::HangUp() {
     if (ReadModemLine(line, count)) return ContainsOK(line, count);
     return escaped;
 }
-#endif
 
 }  // namespace console

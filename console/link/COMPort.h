@@ -3,19 +3,22 @@
 // DTR cleared, RTS set), sends buffers, assembles one meter frame with its own
 // time-outs, reads a modem answer line and hangs a modem up.
 //
+// Two ports share one base: TComPort, the port of the serial link of
+// Ostrilon (Send discards pending input first; modem lines and hang-up), and
+// TSerialOnlyComPort, the port of Ostrilon_serial (Send writes as it is; no
+// purge, modem line or hang-up).
+//
 // Read and write failures, and any use of a closed port, raise ComPortError
 // with an English text ("COM port not opened", "Error receive: <errno>",
 // "Error send: <errno>"); it ends the running operation, which is then shown
 // as failed with that text. A failed open raises nothing: OpenPort returns
 // false and keeps the reason (OpenError, OpenFailureMessage).
-//
-// Built with OSTRILON_SERIAL_ONLY (the serial-only program) the port has no
-// PurgeReceive, ReadModemLine or HangUp, and Send does not discard pending
-// input first.
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+
+#include "FrameAssembly.h"
 
 namespace console {
 
@@ -27,12 +30,11 @@ public:
 // Waits ms milliseconds while the window keeps processing its events.
 void Delay(long long ms);
 
-class TComPort {
+// What both ports do: open and close, lines, reading, frame reception.
+class TComPortBase {
 public:
-    TComPort();
-    ~TComPort();
-    TComPort(const TComPort&) = delete;
-    TComPort& operator=(const TComPort&) = delete;
+    TComPortBase(const TComPortBase&) = delete;
+    TComPortBase& operator=(const TComPortBase&) = delete;
 
     // Port n (1..255) is the device common::SerialDevicePath(n).
     bool OpenPort(std::uint8_t portNumber, int baudRate);
@@ -61,38 +63,67 @@ public:
     int ReadBytes(std::uint8_t* buffer, int count);
     // Bytes waiting in the driver's receive queue.
     int InQueue();
-#ifndef OSTRILON_SERIAL_ONLY
-    void PurgeReceive();
-#endif
-    // Writes the whole buffer (after discarding pending input); returns count.
-    int Send(const std::uint8_t* buffer, int count);
 
     // One complete frame (start byte to check code) into buffer (256 bytes),
     // its length into count; false with count 0 when none arrived in time.
     // The first byte must come within 10 polls, every further byte within
-    // 610 polls of the previous one (a poll is timings().consolePollMs).
+    // 610 polls of the previous one (a poll is timings().consolePollMs, and
+    // the window processes its events at least once a poll); a wrong start
+    // byte, a wrong check code or an impossible length ends it at once.
     bool ReadFrame(std::uint8_t* buffer, int& count);
+    // Why the last ReadFrame returned false.
+    ExchangeFault LastFrameFault() const { return frameFault_; }
 
-#ifndef OSTRILON_SERIAL_ONLY
-    // One modem answer line into buffer (256 bytes): everything drained up to
-    // and including a carriage return that is not the line's first byte,
-    // followed by a zero byte; count includes the zero. False with count 0
-    // after 300 polls without a complete line, or when 255 bytes came without
-    // one (the buffer would overflow).
-    bool ReadModemLine(std::uint8_t* buffer, int& count);
-    // "+++" after a guard time, then "ATH"; true when the modem said OK.
-    bool HangUp();
-#endif
+protected:
+    TComPortBase();
+    ~TComPortBase();
+
+    void CheckOpen() const;
+    // Writes the whole buffer; returns count.
+    int Write(const std::uint8_t* buffer, int count);
+    void DiscardInput();
 
 private:
-    void CheckOpen() const;
-    bool WaitPoll(long long ms, bool serviceWindow);
-    void SendText(const char* text);
-
     int handle_ = -1;
     std::string device_;
     std::string openError_;
     bool deviceOpenFailed_ = false;
+    ExchangeFault frameFault_ = ExchangeFault::None;
+};
+
+// The port of the serial link of Ostrilon.
+class TComPort : public TComPortBase {
+public:
+    TComPort() = default;
+
+    // Discards the driver's receive queue.
+    void PurgeReceive();
+    // Writes the whole buffer after discarding pending input (a request
+    // starts with an empty receive queue); returns count.
+    int Send(const std::uint8_t* buffer, int count);
+
+    // One modem answer line into buffer (256 bytes): everything drained up to
+    // and including a carriage return that is not the line's first byte,
+    // followed by a zero byte; count includes the zero. False with count 0
+    // after 300 polls without a complete line, or when 255 bytes came without
+    // one (the buffer would overflow). The wait is a plain sleep: the window
+    // does not process its events meanwhile.
+    bool ReadModemLine(std::uint8_t* buffer, int& count);
+    // "+++" after a guard time, then "ATH"; true when the modem said OK.
+    bool HangUp();
+
+private:
+    void SendText(const char* text);
+};
+
+// The port of Ostrilon_serial: Send writes without discarding pending input,
+// and there is no purge, modem line or hang-up.
+class TSerialOnlyComPort : public TComPortBase {
+public:
+    TSerialOnlyComPort() = default;
+
+    // Writes the whole buffer as it is; returns count.
+    int Send(const std::uint8_t* buffer, int count) { return Write(buffer, count); }
 };
 
 }  // namespace console

@@ -3,17 +3,23 @@
 #include <algorithm>
 #include <cstring>
 
+#include "COMPort.h"
+
 namespace console {
 
 void TCounterCommunication::Scramble(std::uint8_t* data, int length) const {
-    // Restarts at key byte 0 for every frame.
-    for (int i = 0; i < length; ++i) data[i] ^= ScrambleKey[static_cast<std::size_t>(i % 4)];
+    if (length > 0) console::Scramble(data, static_cast<std::size_t>(length), ScrambleKey);
+}
+
+void TCounterCommunication::ClearLastReply() {
+    LastReplyCode = -1;
+    LastRefusalReason = -1;
+    LastExchangeFault = ExchangeFault::None;
 }
 
 bool TCounterCommunication::Request(std::uint8_t code, const std::uint8_t* data, int length, std::uint8_t* reply,
                                     bool unscramble) {
-    LastReplyCode = -1;
-    LastRefusalReason = -1;
+    ClearLastReply();
     if (length < 0 || length > kMaxFrameData) return false;
     if (length > 0) std::memcpy(reply, data, static_cast<std::size_t>(length));
     Scramble(reply, length);
@@ -34,9 +40,11 @@ bool TCounterCommunication::AcceptedCommand(std::uint8_t code, const std::uint8_
 }
 
 bool TCounterCommunication::EndSession() {
-    // Leaves LastReplyCode alone: it still explains the operation before it.
+    // Leaves the last reply alone: it still explains the operation before it.
+    const ExchangeFault fault = LastExchangeFault;
     std::uint8_t buffer[kFrameBufferSize] = {};
     ExchangeFrame(Code::EndSession, 0, buffer, false);
+    LastExchangeFault = fault;
     return true;
 }
 
@@ -96,8 +104,7 @@ bool TCounterCommunication::WriteDateTime(const common::DateTime& value) {
 
 bool TCounterCommunication::WriteArea(std::uint8_t area, std::uint16_t index, std::uint16_t password,
                                       const std::uint8_t* record, int length) {
-    LastReplyCode = -1;
-    LastRefusalReason = -1;
+    ClearLastReply();
     if (length < 0 || length > kMaxWriteRecord) return false;
     std::uint8_t request[kFrameBufferSize];
     request[0] = area;
@@ -131,14 +138,23 @@ bool TCounterCommunication::SetRangeMode(RangeKind kind) {
 }
 
 bool TCounterCommunication::SetCurrency(std::string_view code) {
-    LastReplyCode = -1;
-    LastRefusalReason = -1;
+    ClearLastReply();
     if (code.size() != 3) return false;
     return AcceptedCommand(Code::Currency, reinterpret_cast<const std::uint8_t*>(code.data()), 3);
 }
 
 std::string TCounterCommunication::LastFailureText() const {
-    if (LastReplyCode < 0) return "счетчик не ответил";
+    if (LastReplyCode < 0) {
+        switch (LastExchangeFault) {
+            case ExchangeFault::BadCheck: return "ответ счетчика с неверной контрольной суммой";
+            case ExchangeFault::Damaged: return "искаженный ответ счетчика";
+            case ExchangeFault::LinkLost: return "связь со счетчиком потеряна";
+            case ExchangeFault::NotSent: return "сторона счетчика не принимает запрос";
+            case ExchangeFault::None:
+            case ExchangeFault::NoReply: break;
+        }
+        return "счетчик не ответил";
+    }
     if (LastReplyCode == Code::Refused) {
         if (LastRefusalReason < 0) return "счетчик отказал в выполнении";
         return "счетчик отказал в выполнении (причина " + std::to_string(LastRefusalReason) + ")";

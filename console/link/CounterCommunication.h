@@ -1,32 +1,26 @@
 #pragma once
-// Protocol of meters of versions 51..54 and the two links that carry it.
+// Protocol of meters of versions 51..54.
 //
 // TCounterCommunication frames a command, scrambles its data with the session
 // key, exchanges the frame through its link (ExchangeFrame) and reads the
 // reply. Every operation returns success; none shows a message. Errors of the
 // serial port (ComPortError) pass through unchanged.
 //
-// Links:
-//   TRS232Communication  - a meter on a serial port, two attempts per request.
-//   TTCPIPCommunication  - the console listens as a TCP server (port 144 by
-//                          default); the meter-side device connects in.
-//
-// Built with OSTRILON_SERIAL_ONLY (the serial-only program) there is no TCP
-// link; the serial link opens its port in the constructor and closes it in
-// the destructor, has no Connect/Disconnect/events, always waits for a reply
-// (also to the end of a session, whose result stays true) and does not pause
-// after sending.
+// The links, each in a header of its own:
+//   TRS232Communication      (RS232Communication.h)     - a meter on a serial
+//                            port, two attempts per request.
+//   TSerialOnlyCommunication (SerialOnlyCommunication.h) - the serial link of
+//                            Ostrilon_serial, which opens its port for each session.
+//   TTCPIPCommunication      (TCPIPCommunication.h)     - the console listens
+//                            as a TCP server; the meter-side device connects in.
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 
-#include "COMPort.h"
+#include "Frame.h"
 #include "FrameAssembly.h"
 #include "Structures.h"
 #include "common/core/DateTime.h"
@@ -104,15 +98,19 @@ public:
     std::array<std::uint8_t, 256> AreaData{};
     int AreaDataLength = 0;
 
-    // The reply code of the last exchange (-1: no valid reply) and the reason
-    // of a refusal (-1: none), for messages.
+    // The reply code of the last exchange (-1: no valid reply), the reason
+    // of a refusal (-1: none) and, without a valid reply, why none came; for
+    // messages. The end of a session leaves them alone: they still explain
+    // the operation before it.
     int LastReplyCode = -1;
     int LastRefusalReason = -1;
+    ExchangeFault LastExchangeFault = ExchangeFault::None;
 
     // Sends code with the first length bytes of buffer (already scrambled) as
     // one frame; with replyWanted waits for one complete check-code-valid
     // reply and copies the whole frame into buffer (256 bytes), so that
     // buffer[1] is L, buffer[2] the reply code and buffer[3..] the data.
+    // A link that returns false sets LastExchangeFault.
     virtual bool ExchangeFrame(std::uint8_t code, int length, std::uint8_t* buffer, bool replyWanted) = 0;
 
     // Closes a session (no reply); always true.
@@ -146,6 +144,7 @@ public:
     static constexpr int kMaxWriteRecord = kMaxFrameData - 5;
 
 private:
+    void ClearLastReply();
     // Scrambles the request, exchanges it, unscrambles the reply (unless
     // told not to) and notes the reply code; false without a valid reply.
     bool Request(std::uint8_t code, const std::uint8_t* data, int length, std::uint8_t* reply, bool unscramble = true);
@@ -169,103 +168,5 @@ SessionOutcome WithSession(TCounterCommunication& link, std::uint32_t meterNumbe
 // Connection events of the links. The connected flag is handed by reference.
 using ConnectedEvent = std::function<void(TCounterCommunication& sender, bool& connected)>;
 using DisconnectedEvent = std::function<void(TCounterCommunication& sender)>;
-
-class TRS232Communication : public TCounterCommunication {
-public:
-#ifdef OSTRILON_SERIAL_ONLY
-    // Opens the port at once; whether that worked is for the caller to ask
-    // (SerialPort.IsOpen(), SerialPort.OpenFailureMessage()). Requests on a
-    // port that did not open raise "COM port not opened".
-    TRS232Communication(std::uint8_t portNumber, int baudRate);
-    TRS232Communication(const std::string& devicePath, int baudRate);
-    ~TRS232Communication() override;
-#else
-    TRS232Communication() = default;
-    ~TRS232Communication() override = default;
-
-    // Optional; fired after every Connect with its result.
-    ConnectedEvent OnConnected;
-    // Optional; fired after every Disconnect. The handler may free the link.
-    DisconnectedEvent OnDisconnected;
-
-    bool Connect(std::uint8_t portNumber, int baudRate);
-    bool Connect(const std::string& devicePath, int baudRate);
-    bool Disconnect();
-    // Hangs a modem up (SerialPort.HangUp), then Disconnect.
-    bool HangUpAndDisconnect();
-#endif
-
-    TComPort SerialPort;
-
-    bool ExchangeFrame(std::uint8_t code, int length, std::uint8_t* buffer, bool replyWanted) override;
-
-private:
-#ifndef OSTRILON_SERIAL_ONLY
-    bool FireConnected(bool result);
-#endif
-};
-
-#ifndef OSTRILON_SERIAL_ONLY
-// The console as a TCP server: one meter-side client at a time is served by a
-// thread of its own, which assembles the replies; a second client connecting
-// while one is served is closed at once. Replies go through one buffer for the
-// whole program.
-class TTCPIPCommunication : public TCounterCommunication {
-public:
-    // Runs a callable on the window's thread and returns once it has run
-    // (Qt: QMetaObject::invokeMethod with Qt::BlockingQueuedConnection). The
-    // callables it has queued must also run when the window's thread processes
-    // its pending events through common::ProcessPendingEvents(): StopListening
-    // does that while it waits for a client thread that is still inside the
-    // dispatcher. Without a dispatcher OnConnected runs on the client thread.
-    using Dispatcher = std::function<void(std::function<void()>)>;
-
-    static constexpr std::uint16_t kDefaultPort = 144;
-
-    explicit TTCPIPCommunication(Dispatcher runOnWindowThread = {});
-    // Stops listening without firing OnDisconnected.
-    ~TTCPIPCommunication() override;
-
-    // Optional; fired on the window's thread when a client has connected.
-    ConnectedEvent OnConnected;
-    // Optional; fired after every StopListening. The handler may free the link.
-    DisconnectedEvent OnDisconnected;
-
-    // Listens on port (0: any free port, see ListeningPort) at address, an
-    // IPv4 address in dotted form (empty: all addresses of the computer).
-    // false with LastError() when the port is taken, needs privileges
-    // (ports below 1024) or the address is wrong; no event is fired.
-    bool StartListening(std::uint16_t port = kDefaultPort, const std::string& address = {});
-    // Closes the listening socket and the client, waits for their threads,
-    // then fires OnDisconnected; always true.
-    bool StopListening();
-
-    const std::string& LastError() const { return lastError_; }
-    bool IsListening() const { return listenFd_ >= 0; }
-    std::uint16_t ListeningPort() const { return port_; }
-    bool HasClient() const;
-
-    // Fails at once when no client is connected. Waits for the reply up to
-    // timings().consoleTcpReplyMs while the window processes its events.
-    bool ExchangeFrame(std::uint8_t code, int length, std::uint8_t* buffer, bool replyWanted) override;
-
-private:
-    void Shutdown();
-    void AcceptLoop();
-    void ServeClient(int fd);
-
-    Dispatcher dispatch_;
-    std::string lastError_;
-    std::uint16_t port_ = 0;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;  // readable once the server stops
-    std::atomic<bool> stopping_{false};
-    std::thread acceptThread_;
-    std::thread clientThread_;
-    std::atomic<bool> clientActive_{false};
-    mutable std::mutex clientMutex_;
-    int clientFd_ = -1;  // guarded by clientMutex_
-};
-#endif
 
 }  // namespace console

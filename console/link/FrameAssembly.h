@@ -1,88 +1,93 @@
 #pragma once
-// Byte-at-a-time assembly of the frames of meters of versions 51..54,
-// kept apart from any waiting or I/O so it can be tested byte by byte and
-// fuzzed:
+// Byte-at-a-time assembly of the replies of meters of versions 51..54 (frame
+// layout in Frame.h), kept apart from any waiting or I/O so it can be tested
+// byte by byte and fuzzed. It speaks the vocabulary of the shared receive
+// loop (common/core/FrameReceive.h): every byte gives "need more", "frame"
+// or "reset".
 //
-//   7E | L | code | L data bytes | FrameCRC8 over L, code and data
-//
-// A frame is L + 4 bytes and L is at most 251 in either direction, so the
-// whole frame fits in 255 bytes.
+// The serial line and the TCP server assemble alike but for the start byte:
+// on the serial line a first byte other than 7E ends the receive, while over
+// TCP it is taken as it comes (the meter-side device forwards what the meter
+// sent).
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
+
+#include "Frame.h"
+#include "common/core/FrameReceive.h"
 
 namespace console {
 
-constexpr std::uint8_t kFrameStart = 0x7E;
-constexpr int kMaxFrameData = 251;
-constexpr int kMaxFrameLength = kMaxFrameData + 4;
-constexpr int kFrameBufferSize = 256;
-
-// Builds a frame from code and the (already scrambled) data into out, which
-// must hold length + 4 bytes; returns the frame length, or 0 when length is
-// outside 0..251.
-int BuildFrame(std::uint8_t code, const std::uint8_t* data, int length, std::uint8_t* out);
-
-// Assembly of one reply on the serial line. The first byte must be the start
-// byte; the length byte fixes the frame length; the last byte is checked.
-class SerialFrameAssembler {
+class FrameAssembler {
 public:
-    enum class Step {
-        NeedMore,  // keep feeding
-        Frame,     // Data()/Count() hold one complete, check-code-valid frame
-        Reject,    // wrong start byte, impossible length or wrong check code
+    // Why the last Reset happened.
+    enum class Fault {
+        None,
+        StartByte,  // the first byte was not 7E (serial line only)
+        Length,     // the length byte announced more than 251 data bytes
+        CheckCode,  // a complete frame whose check code is wrong
     };
 
-    // After Frame or Reject the next byte starts a new frame.
-    Step Push(std::uint8_t byte);
+    // Frame: Data()/Count() hold one complete, check-code-valid frame.
+    // Reset: the bytes so far were dropped (LastFault() says why).
+    // After either, the next byte starts a new frame.
+    common::Push push(std::uint8_t byte);
     void Reset() {
         count_ = 0;
         expected_ = kMaxFrameLength;
         complete_ = false;
     }
 
-    // Bytes stored so far (0 = waiting for the start byte).
+    // Most bytes it may be given at once without reading past its frame.
+    int Wanted() const { return complete_ || count_ < 2 ? 1 : expected_ - count_; }
+    // Bytes stored so far (0 = waiting for the first byte); after Frame, the
+    // frame's length.
     int Count() const { return count_; }
-    // Bytes the frame still needs (meaningful once the length byte arrived).
-    int Missing() const { return expected_ - count_; }
     const std::uint8_t* Data() const { return buffer_.data(); }
+    Fault LastFault() const { return fault_; }
+
+protected:
+    explicit FrameAssembler(bool checkStartByte) : checkStart_(checkStartByte) {}
 
 private:
+    common::Push Drop(Fault why) {
+        Reset();
+        fault_ = why;
+        return common::Push::Reset;
+    }
+
     std::array<std::uint8_t, kFrameBufferSize> buffer_{};
     int count_ = 0;
     int expected_ = kMaxFrameLength;
     bool complete_ = false;
+    bool checkStart_;
+    Fault fault_ = Fault::None;
 };
 
-// Assembly of replies arriving over TCP in chunks of any size. The position
-// survives from one chunk to the next, so a frame may come in pieces; what
-// follows a complete frame in the same chunk is dropped. The start byte is not
-// checked on this path (the meter-side device forwards what the meter sent).
-class TcpFrameAssembler {
+// A reply on the serial line: it must begin with the start byte.
+class SerialFrameAssembler : public FrameAssembler {
 public:
-    enum class Outcome {
-        NeedMore,  // the chunk was consumed, no frame completed
-        Frame,     // Data()/Length() hold a complete, check-code-valid frame
-        BadCheck,  // a complete frame with a wrong check code
-        Reset,     // the length byte announced more than 251 data bytes
-    };
-
-    // Feeds one chunk; stops at the first completed (or rejected) frame and
-    // drops the rest of the chunk. After Frame/BadCheck/Reset the next chunk
-    // starts a new frame.
-    Outcome PushChunk(const std::uint8_t* data, std::size_t count);
-    void Reset() { position_ = 0; expected_ = kMaxFrameLength; }
-
-    int Position() const { return position_; }
-    const std::uint8_t* Data() const { return buffer_.data(); }
-    int Length() const { return length_; }
-
-private:
-    std::array<std::uint8_t, kFrameBufferSize> buffer_{};
-    int position_ = 0;
-    int expected_ = kMaxFrameLength;
-    int length_ = 0;
+    SerialFrameAssembler() : FrameAssembler(true) {}
 };
+
+// A reply over TCP, arriving in chunks of any size: the position survives
+// from one chunk to the next, so a frame may come in pieces.
+class TcpFrameAssembler : public FrameAssembler {
+public:
+    TcpFrameAssembler() : FrameAssembler(false) {}
+};
+
+// Why an exchange brought no reply frame, for the messages of a failure.
+enum class ExchangeFault {
+    None,
+    NoReply,   // nothing came in time
+    BadCheck,  // a frame came with a wrong check code
+    Damaged,   // bytes came that cannot be a frame: wrong start byte, impossible length, cut short
+    LinkLost,  // the line went away (the meter side of the TCP server left)
+    NotSent,   // the request could not be sent in time (the meter side takes nothing)
+};
+
+// The fault of one receive by the shared loop with assembler a.
+ExchangeFault FaultOf(common::Received received, const FrameAssembler& a);
 
 }  // namespace console

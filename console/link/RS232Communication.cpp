@@ -1,28 +1,8 @@
-#include <cstring>
+#include "RS232Communication.h"
 
-#include "CounterCommunication.h"
-#include "common/core/Timings.h"
-#include "common/core/Wait.h"
+#include "SerialExchange.h"
 
 namespace console {
-
-namespace {
-constexpr int kAttempts = 2;
-}
-
-#ifdef OSTRILON_SERIAL_ONLY
-
-TRS232Communication::TRS232Communication(std::uint8_t portNumber, int baudRate) {
-    SerialPort.OpenPort(portNumber, baudRate);
-}
-
-TRS232Communication::TRS232Communication(const std::string& devicePath, int baudRate) {
-    SerialPort.OpenPort(devicePath, baudRate);
-}
-
-TRS232Communication::~TRS232Communication() { SerialPort.ClosePort(); }
-
-#else
 
 bool TRS232Communication::FireConnected(bool result) {
     bool connected = result;
@@ -50,29 +30,9 @@ bool TRS232Communication::HangUpAndDisconnect() {
     return Disconnect();
 }
 
-#endif
-
 bool TRS232Communication::ExchangeFrame(std::uint8_t code, int length, std::uint8_t* buffer, bool replyWanted) {
-    std::uint8_t frame[kFrameBufferSize];
-    const int frameLength = BuildFrame(code, buffer, length, frame);
-    if (frameLength == 0) return false;
-    std::uint8_t reply[kFrameBufferSize];
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        SerialPort.Send(frame, frameLength);
-#ifdef OSTRILON_SERIAL_ONLY
-        // This build waits for a reply to every request and does not pause.
-        (void)replyWanted;
-#else
-        common::SleepMs(common::timings().consoleSendPauseMs);
-        if (!replyWanted) return true;
-#endif
-        int count = 0;
-        if (SerialPort.ReadFrame(reply, count)) {
-            std::memcpy(buffer, reply, static_cast<std::size_t>(count));
-            return true;
-        }
-    }
-    return false;
+    static constexpr serial_exchange::Rules kRules{.pauseAfterSend = true, .replyAlwaysAwaited = false};
+    return serial_exchange::Exchange(SerialPort, kRules, LastExchangeFault, code, length, buffer, replyWanted);
 }
 
 }  // namespace console

@@ -67,7 +67,10 @@ Emulator::Outgoing Emulator::onFrame(Front front, const std::uint8_t* frame, std
 
             const MeterModel::Reply reply = model_.handle(code, data, len, forced);
             if (code == kEndSession) ++counters_.sessionsEnded;
-            if (!reply.send) {
+            const bool hangUp = reply.send && front == Front::Tcp && faults_.hangUpAfter == 0;
+            if (reply.send && front == Front::Tcp && faults_.hangUpAfter >= 0) --faults_.hangUpAfter;
+            if (hangUp) out.hangUp = true;
+            if (!reply.send || hangUp) {
                 ++counters_.unanswered;
             } else {
                 if (reply.code == kAuthorized) ++counters_.authorizations;

@@ -153,7 +153,8 @@ public:
     struct Outgoing {
         std::vector<std::uint8_t> bytes;
         int delayMs = 0, splitChunk = 0, splitGapMs = 0, byteGapMs = 0, paceBaud = 0;
-        bool save = false;  // the state changed: save after sending
+        bool save = false;    // the state changed: save after sending
+        bool hangUp = false;  // close the TCP connection instead of replying
     };
     Outgoing onFrame(Front front, const std::uint8_t* frame, std::size_t size);
     void onBadFrame(Front front, const std::uint8_t* bytes, std::size_t size);

@@ -37,6 +37,9 @@ struct Faults {
     int replyDelayMs = 0;
     // Version byte of the authorization reply (0 = the meter's own).
     int reportVersion = 0;
+    // TCP only: after this many more replies the connection is closed in
+    // place of the next one, once (-1 = off); the emulator then reconnects.
+    int hangUpAfter = -1;
 };
 
 }  // namespace sim5x

@@ -151,6 +151,7 @@ private:
                     case RequestAssembler::Result::Bad: emu_.onBadFrame(front_, rx.bytes(), rx.size()); break;
                     case RequestAssembler::Result::Frame: {
                         const Outgoing out = emu_.onFrame(front_, rx.bytes(), rx.size());
+                        if (out.hangUp) return true;
                         if (!out.bytes.empty()) {
                             const Sent s = send(fd, out);
                             if (s == Sent::Stop) return false;

@@ -166,7 +166,7 @@ MeterModel::Reply MeterModel::handle(std::uint8_t code, const std::uint8_t* data
     if (len > kMaxData) return refuse(kBadRequest);
     std::uint8_t d[kMaxData];
     if (len) std::memcpy(d, data, len);
-    Scramble(d, len, key_.data());
+    Scramble(d, len, key_);
     if (forcedRefusal >= 0) return refuse(static_cast<std::uint8_t>(forcedRefusal));
     switch (code) {
         case kReadArea: return readArea(d, len);
@@ -224,7 +224,7 @@ MeterModel::Reply MeterModel::readArea(const std::uint8_t* d, std::size_t len) {
     r.code = kReadArea;
     r.len = a->size;
     std::memcpy(r.data.data(), mem_[a->code].data() + static_cast<std::size_t>(index) * a->size, a->size);
-    Scramble(r.data.data(), r.len, key_.data());
+    Scramble(r.data.data(), r.len, key_);
     return r;
 }
 
@@ -261,7 +261,7 @@ MeterModel::Reply MeterModel::readClock() const {
     r.data[5] = static_cast<std::uint8_t>(t.month());
     r.data[6] = static_cast<std::uint8_t>(t.year() % 100);
     r.data[7] = static_cast<std::uint8_t>(t.year() / 100);
-    Scramble(r.data.data(), r.len, key_.data());
+    Scramble(r.data.data(), r.len, key_);
     return r;
 }
 

@@ -132,6 +132,7 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
         else if (opt == "--fault-slow-gap") o.faults.byteGapMs = static_cast<int>(Number(opt, arg(), 0, 600000));
         else if (opt == "--fault-delay") o.faults.replyDelayMs = static_cast<int>(Number(opt, arg(), 0, 600000));
         else if (opt == "--fault-version") o.faults.reportVersion = static_cast<int>(Number(opt, arg(), 0, 255));
+        else if (opt == "--fault-hangup-after") o.faults.hangUpAfter = static_cast<int>(Number(opt, arg(), 0, 1000000));
         else throw OptionError("unknown option \"" + args[i] + "\"");
     }
     if (!o.help && !o.pty && o.host.empty()) throw OptionError("nothing to answer on: give --pty and/or --connect HOST:PORT");
@@ -182,6 +183,9 @@ Faults (for testing clients):
   --fault-slow-gap MS       pause MS after every reply byte
   --fault-delay MS          wait MS before every reply
   --fault-version N         report version N in the authorization reply
+  --fault-hangup-after N    TCP: after N more replies, close the connection
+                            instead of sending the next one (once); the
+                            emulator then connects again
 
 Refusal reasons the meter gives itself: 1 wrong write password, 2 no such
 command, area, index or letter, 3 already in that money mode, 4 statistics

@@ -1,7 +1,5 @@
 #include "sim/counter5x/Protocol.h"
 
-#include <cstring>
-
 #include "console/link/Structures.h"
 
 namespace sim5x {
@@ -43,19 +41,6 @@ std::vector<AreaSpec> AreaLayout(int version, int profilePoints) {
         t.push_back({kAreaRatio, 1, 8, Access::ReadWrite, "transformation ratio"});
     }
     return t;
-}
-
-std::size_t BuildFrame(std::uint8_t code, const std::uint8_t* data, std::size_t len, std::uint8_t* out) {
-    out[0] = kFrameStart;
-    out[1] = static_cast<std::uint8_t>(len);
-    out[2] = code;
-    if (len) std::memmove(out + 3, data, len);
-    out[3 + len] = console::FrameCRC8(out + 1, len + 2);
-    return len + 4;
-}
-
-void Scramble(std::uint8_t* data, std::size_t len, const std::uint8_t key[4]) {
-    for (std::size_t i = 0; i < len; ++i) data[i] ^= key[i & 3];
 }
 
 RequestAssembler::Result RequestAssembler::push(std::uint8_t byte) {

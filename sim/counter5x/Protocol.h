@@ -11,11 +11,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/link/Frame.h"
+
 namespace sim5x {
 
-inline constexpr std::uint8_t kFrameStart = 0x7E;
-inline constexpr std::size_t kMaxData = 251;
-inline constexpr std::size_t kMaxFrame = kMaxData + 4;
+// The frame and its scrambling are the shared codecs (console/link/Frame.h).
+using console::BuildFrame;
+using console::Scramble;
+inline constexpr std::uint8_t kFrameStart = console::kFrameStart;
+inline constexpr std::size_t kMaxData = console::kMaxFrameData;
+inline constexpr std::size_t kMaxFrame = console::kMaxFrameLength;
 
 // Request codes.
 enum Command : std::uint8_t {
@@ -111,12 +116,6 @@ std::vector<AreaSpec> AreaLayout(int version, int profilePoints);
 
 inline constexpr int kPasswordEntries5153 = 37;
 inline constexpr int kPasswordEntries54 = 33;
-
-// Builds a frame into out (at least len + 4 bytes); returns its length.
-std::size_t BuildFrame(std::uint8_t code, const std::uint8_t* data, std::size_t len, std::uint8_t* out);
-
-// XOR of data with the session key, data byte i with key byte i mod 4.
-void Scramble(std::uint8_t* data, std::size_t len, const std::uint8_t key[4]);
 
 // Assembles request frames byte by byte, as the meter's receiver does:
 // bytes before a start byte are skipped; a length above 251 or a wrong check

@@ -2,6 +2,7 @@
 // disconnecting over a pseudo-terminal and as a TCP server.
 #include <QGroupBox>
 #include <QStandardItemModel>
+#include <QTimer>
 
 #include "Fixture.h"
 #include "common/core/IniFile.h"
@@ -11,7 +12,16 @@
 #include "sim/counter5x/Emulator.h"
 #include "tests/support/Loopback.h"
 
-using Window = OstrilonFixture;
+struct Window : OstrilonFixture {
+    // Listens on a free port with meter connected as the meter side; the
+    // port once the actions are enabled, 0 when they never were.
+    int ServeMeter(sim5x::Emulator& meter) {
+        const int port = testsupport::UnusedLoopbackPort();
+        Listen(port);
+        meter.startTcpClient("127.0.0.1", port);
+        return WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000) ? port : 0;
+    }
+};
 
 TEST_F(Window, StartsWithoutALinkAndKeepsTheSettingsAtExit) {
     EXPECT_EQ(w->windowTitle(), "Управление счетчиком версий 51...54");
@@ -266,14 +276,62 @@ TEST_F(Window, AServerThatCannotListenSaysWhichPortAndWhy) {
 }
 
 TEST_F(Window, ClosingWhileTheServerListensLeavesNothingBehind) {
-    const int port = testsupport::UnusedLoopbackPort();
-    Listen(port);
     sim5x::Emulator meter;
-    meter.startTcpClient("127.0.0.1", port);
-    ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000));
+    const int port = ServeMeter(meter);
+    ASSERT_TRUE(port > 0);
     w->close();
     w.reset();  // joins the server's threads and closes its sockets
     meter.stop();
     console::TTCPIPCommunication again;
     EXPECT_TRUE(again.StartListening(static_cast<std::uint16_t>(port))) << again.LastError();
+}
+
+TEST_F(Window, AConnectedServerIsStoppedWithoutRunningEventsInTheDestructor) {
+    struct Case {
+        const char* what;
+        bool closeFirst;
+    };
+    for (const Case c : {Case{"closed, then destroyed", true}, Case{"destroyed without a close", false}}) {
+        if (!w) w = std::make_unique<console::TFrmMain>(SettingsPath());
+        sim5x::Emulator meter;
+        const int port = ServeMeter(meter);
+        ASSERT_TRUE(port > 0) << c.what;
+        QElapsedTimer took;
+        took.start();
+        if (c.closeFirst) {
+            w->close();
+            // Stopped by the close, while the window was whole: its event found the controls.
+            EXPECT_EQ(w->TcpLink, nullptr) << c.what;
+            EXPECT_FALSE(w->ReadDateTimeAction->isEnabled()) << c.what;
+            EXPECT_TRUE(w->ConnectButton->isEnabled()) << c.what;
+        }
+        // Queued now, it runs only if the destructor processes events.
+        bool ran = false;
+        QTimer::singleShot(0, qApp, [&ran] { ran = true; });
+        w.reset();
+        EXPECT_FALSE(ran) << c.what;
+        EXPECT_LT(took.elapsed(), 10000) << c.what;
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(ran) << c.what;
+        meter.stop();
+        console::TTCPIPCommunication again;
+        EXPECT_TRUE(again.StartListening(static_cast<std::uint16_t>(port))) << c.what << ": " << again.LastError();
+    }
+}
+
+TEST_F(Window, ClosingDuringAnExchangeOverTcpEndsTheOperation) {
+    sim5x::Emulator meter;
+    const int port = ServeMeter(meter);
+    ASSERT_TRUE(port > 0);
+    meter.updateFaults([](sim5x::Faults& f) { f.replyDelayMs = 3000; });
+    AddressDefaultMeter();
+    // The window is closed (a termination signal, say) while the
+    // authorization waits for its reply.
+    QTimer::singleShot(300, w.get(), [this] { w->close(); });
+    w->ReadDateTimeAction->trigger();
+    EXPECT_EQ(w->TcpLink, nullptr);
+    EXPECT_EQ(w->CurrentLink, nullptr);
+    ASSERT_FALSE(ui->boxes.empty());
+    EXPECT_EQ(ui->Last().text, "Произошла ошибка!") << BoxTexts(*ui);
+    meter.stop();
 }

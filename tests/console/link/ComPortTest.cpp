@@ -7,8 +7,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "common/core/Timings.h"
 #include "common/core/Wait.h"
@@ -81,13 +83,14 @@ TEST_F(ComPort, LengthZeroFrameIsCompleteAfterFourBytes) {
 TEST_F(ComPort, DamagedFramesAreDroppedWithoutWaitingForTheTimeOut) {
     Bytes badCheck = Frame(6, {9, 9});
     badCheck.back() ^= 0x40;
-    const std::vector<std::pair<const char*, Bytes>> cases = {
-        {"wrong start byte", {0x55, 0x00, 0x02, 0xBC}},
-        {"bad check code", badCheck},
-        {"length 252", {0x7E, 252, 0x06, 0x00}},
-        {"length 255", {0x7E, 255, 0x06, 0x00}},
+    using console::ExchangeFault;
+    const std::vector<std::tuple<const char*, Bytes, ExchangeFault>> cases = {
+        {"wrong start byte", {0x55, 0x00, 0x02, 0xBC}, ExchangeFault::Damaged},
+        {"bad check code", badCheck, ExchangeFault::BadCheck},
+        {"length 252", {0x7E, 252, 0x06, 0x00}, ExchangeFault::Damaged},
+        {"length 255", {0x7E, 255, 0x06, 0x00}, ExchangeFault::Damaged},
     };
-    for (const auto& [what, bytes] : cases) {
+    for (const auto& [what, bytes, fault] : cases) {
         port.ClosePort();
         ASSERT_TRUE(port.OpenPort(pty.slavePath(), 9600));
         pty.write(bytes);
@@ -96,6 +99,7 @@ TEST_F(ComPort, DamagedFramesAreDroppedWithoutWaitingForTheTimeOut) {
         EXPECT_EQ(count, 0) << what;
         // The full time-out after a start byte is a minute.
         EXPECT_LT(MsSince(start), 900) << what;
+        EXPECT_EQ(port.LastFrameFault(), fault) << what;
         port.PurgeReceive();
     }
 }
@@ -107,6 +111,7 @@ TEST_F(ComPort, FirstByteMustComeWithinTenPolls) {
         EXPECT_FALSE(port.ReadFrame(buffer, count));
         EXPECT_GE(MsSince(start), 450);
         EXPECT_EQ(count, 0);
+        EXPECT_EQ(port.LastFrameFault(), console::ExchangeFault::NoReply);
     }
     {
         Later late(pty, 1500ms, Frame(7, {}));
@@ -148,10 +153,15 @@ TEST_F(ComPort, SendDiscardsPendingInputFirst) {
 
 TEST_F(ComPort, ModemLines) {
     common::timings().consoleModemPollMs = 5;
-    // A lone carriage return does not complete a line.
+    // A lone carriage return does not complete a line; the wait is a plain
+    // sleep, without the window's events.
+    int windowEvents = 0;
+    common::SetProcessEventsHook([&] { ++windowEvents; });
     pty.write("\r");
     EXPECT_FALSE(port.ReadModemLine(buffer, count));
     EXPECT_EQ(count, 0);
+    EXPECT_EQ(windowEvents, 0);
+    common::SetProcessEventsHook({});
     port.PurgeReceive();
 
     pty.write("\r\nOK\r\n");
@@ -168,6 +178,26 @@ TEST_F(ComPort, ModemLines) {
         ASSERT_TRUE(port.ReadModemLine(buffer, count));
     }
     EXPECT_EQ(count, 6);
+}
+
+TEST_F(ComPort, ModemLineWaitsThreeHundredPollsInAllWhateverArrives) {
+    common::timings().consoleModemPollMs = 5;  // 300 polls: 1.5 s
+    std::atomic<bool> done{false};
+    std::thread trickle([&] {
+        // A byte now and then, never a carriage return: no byte restarts the wait.
+        for (int i = 0; i < 40 && !done; ++i) {
+            pty.write("x");
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(port.ReadModemLine(buffer, count));
+    const long long took = MsSince(start);
+    done = true;
+    trickle.join();
+    EXPECT_GE(took, 1400);
+    EXPECT_LT(took, 2500);
+    EXPECT_EQ(count, 0);
 }
 
 TEST_F(ComPort, ModemLineNeverRunsPastItsBuffer) {

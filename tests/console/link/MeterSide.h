@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -64,6 +65,20 @@ public:
         if (::poll(&p, 1, ms) <= 0) return false;
         std::uint8_t b;
         return ::recv(fd_, &b, 1, 0) == 0;
+    }
+    // True when, reading away whatever the server sent, the connection ends within ms.
+    bool ReadsToTheEnd(int ms) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        std::vector<std::uint8_t> chunk(65536);
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            if (left <= 0) return false;
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) return false;
+            const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
+            if (n == 0 || (n < 0 && errno == ECONNRESET)) return true;
+            if (n < 0 && errno != EINTR) return false;
+        }
     }
 
 private:

@@ -1,4 +1,4 @@
-// The serial-only build of the link: the port opens with the link, every
+// The serial link of Ostrilon_serial: the port opens with the link, every
 // request waits for a reply (two attempts, also the end of a session), no
 // input is discarded before sending, and a failed open leaves the text the
 // window shows. Checked against a scripted line and the emulator program.
@@ -7,14 +7,10 @@
 #include <thread>
 
 #include "common/core/Timings.h"
-#include "console/link/CounterCommunication.h"
+#include "console/link/SerialOnlyCommunication.h"
 #include "tests/support/Child.h"
 #include "tests/console/link/Frames.h"
 #include "tests/support/Pty.h"
-
-#ifndef OSTRILON_SERIAL_ONLY
-#error "this test checks the serial-only build"
-#endif
 
 using testframes::Bytes;
 using testframes::Frame;
@@ -28,7 +24,7 @@ struct SerialOnly : ::testing::Test {
 };
 
 TEST_F(SerialOnly, PortOpensWithTheLinkAndAFailureLeavesTheMessage) {
-    console::TRS232Communication missing(std::string("/dev/no-such-port"), 1200);
+    console::TSerialOnlyCommunication missing(std::string("/dev/no-such-port"), 1200);
     EXPECT_FALSE(missing.SerialPort.IsOpen());
     EXPECT_TRUE(missing.SerialPort.DeviceOpenFailed());
     EXPECT_EQ(missing.SerialPort.OpenFailureMessage(),
@@ -42,17 +38,17 @@ TEST_F(SerialOnly, PortOpensWithTheLinkAndAFailureLeavesTheMessage) {
 
     testsupport::PtyPair pty;
     {
-        console::TRS232Communication link(pty.slavePath(), 1200);
+        console::TSerialOnlyCommunication link(pty.slavePath(), 1200);
         EXPECT_TRUE(link.SerialPort.IsOpen());
         // Closed again with the link: another opener gets the port.
     }
-    console::TRS232Communication again(pty.slavePath(), 1200);
+    console::TSerialOnlyCommunication again(pty.slavePath(), 1200);
     EXPECT_TRUE(again.SerialPort.IsOpen());
 }
 
 TEST_F(SerialOnly, EndOfSessionWaitsForAReplyTwiceAndStaysTrue) {
     testsupport::PtyPair pty;
-    console::TRS232Communication link(pty.slavePath(), 1200);
+    console::TSerialOnlyCommunication link(pty.slavePath(), 1200);
     EXPECT_TRUE(link.EndSession());
     const Bytes endSession = {0x7E, 0x00, 0x02, 0xBC};
     EXPECT_EQ(pty.read(2000, 8), testframes::Concat(endSession, endSession));
@@ -60,7 +56,7 @@ TEST_F(SerialOnly, EndOfSessionWaitsForAReplyTwiceAndStaysTrue) {
 
 TEST_F(SerialOnly, PendingInputIsNotDiscardedBeforeSending) {
     testsupport::PtyPair pty;
-    console::TRS232Communication link(pty.slavePath(), 1200);
+    console::TSerialOnlyCommunication link(pty.slavePath(), 1200);
     // A reply already waiting is taken as the reply to the next request.
     pty.write(Frame(7, {7, 5, 13, 4, 29, 2, 24, 20}));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -72,7 +68,7 @@ TEST_F(SerialOnly, SessionWithTheEmulatorProgram) {
     testchild::Child sim({COUNTER5X_SIM, "--pty", "--meter", "555", "--ident", "7", "--version", "52"});
     const std::string path = sim.ReadLine(20000);
     ASSERT_FALSE(path.empty()) << sim.err;
-    console::TRS232Communication link(path, 9600);
+    console::TSerialOnlyCommunication link(path, 9600);
     ASSERT_TRUE(link.SerialPort.IsOpen()) << link.SerialPort.OpenError();
     common::DateTime clock;
     const auto outcome = console::WithSession(link, 555, 7, [&] {

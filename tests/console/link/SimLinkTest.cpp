@@ -9,7 +9,8 @@
 
 #include "common/core/Timings.h"
 #include "common/core/Wait.h"
-#include "console/link/CounterCommunication.h"
+#include "console/link/RS232Communication.h"
+#include "console/link/TCPIPCommunication.h"
 #include "sim/counter5x/Emulator.h"
 #include "tests/console/link/MeterSide.h"
 

@@ -9,7 +9,7 @@
 
 #include "common/core/Timings.h"
 #include "common/core/Wait.h"
-#include "console/link/CounterCommunication.h"
+#include "console/link/TCPIPCommunication.h"
 #include "tests/console/link/Frames.h"
 #include "tests/console/link/MeterSide.h"
 
@@ -333,4 +333,66 @@ TEST_F(TcpLink, ClientLeavingDuringTheWaitEndsItEarly) {
     EXPECT_FALSE(link->ReadArea(3, 0));
     EXPECT_LT(MsSince(start), 4500);
     meter.join();
+}
+
+namespace {
+
+// Sends requests that want no reply to a meter side that never reads, until
+// one cannot be sent; how long that one took (-1: every one went out).
+long long SendUntilRefused(TTCPIPCommunication& link, std::chrono::steady_clock::time_point& lastStart) {
+    const auto start = std::chrono::steady_clock::now();
+    while (MsSince(start) < 60000) {
+        std::uint8_t buffer[256] = {};
+        lastStart = std::chrono::steady_clock::now();
+        if (!link.ExchangeFrame(9, console::kMaxFrameData, buffer, false)) return MsSince(lastStart);
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(TcpLink, AMeterSideThatStopsReadingMakesTheSendGiveUp) {
+    common::timings().consoleTcpReplyMs = 300;
+    common::timings().consoleSendPauseMs = 0;
+    auto c = Connect();  // reads nothing from now on
+    // Events processed while a send has waited for room a while.
+    int waitingCalls = 0;
+    std::chrono::steady_clock::time_point lastStart = std::chrono::steady_clock::now();
+    common::SetProcessEventsHook([&] {
+        if (MsSince(lastStart) > 50) ++waitingCalls;
+        window.RunPending();
+    });
+    const long long refusedMs = SendUntilRefused(*link, lastStart);
+    ASSERT_GE(refusedMs, 0) << "the buffers never filled";
+    EXPECT_GE(refusedMs, 250);   // it waited for room the whole reply time
+    EXPECT_LT(refusedMs, 5000);  // and no longer
+    EXPECT_EQ(link->LastExchangeFault, console::ExchangeFault::NotSent);
+    EXPECT_GT(waitingCalls, 3);  // the window kept processing its events
+    EXPECT_TRUE(link->HasClient());
+
+    const auto stop = std::chrono::steady_clock::now();
+    EXPECT_TRUE(link->StopListening());
+    EXPECT_LT(MsSince(stop), 3000);
+    EXPECT_EQ(disconnectedCount, 1);
+    EXPECT_TRUE(c->ReadsToTheEnd(10000));
+}
+
+TEST_F(TcpLink, TheServerStopsWhileASendWaitsForRoom) {
+    common::timings().consoleTcpReplyMs = 60000;
+    common::timings().consoleSendPauseMs = 0;
+    auto c = Connect();  // reads nothing from now on
+    // A handler run by the waiting send stops the server (as closing the
+    // window does) once that send has waited a while.
+    std::chrono::steady_clock::time_point lastStart = std::chrono::steady_clock::now();
+    common::SetProcessEventsHook([&] {
+        window.RunPending();
+        if (link->IsListening() && MsSince(lastStart) > 300) link->StopListening();
+    });
+    const long long refusedMs = SendUntilRefused(*link, lastStart);
+    ASSERT_GE(refusedMs, 0);
+    EXPECT_LT(refusedMs, 5000);  // not the minute of the reply time
+    EXPECT_EQ(link->LastExchangeFault, console::ExchangeFault::LinkLost);
+    EXPECT_FALSE(link->IsListening());
+    EXPECT_EQ(disconnectedCount, 1);
+    EXPECT_TRUE(c->ReadsToTheEnd(10000));
 }

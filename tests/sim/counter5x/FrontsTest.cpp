@@ -165,6 +165,36 @@ TEST(Sim5xTcp, ConnectsWhenTheServerComesAndReconnectsAfterARestart) {
     EXPECT_FALSE(meter.tcpConnected());
 }
 
+TEST(Sim5xTcp, HangsUpInPlaceOfAReplyOnceAndConnectsAgain) {
+    LinkSettings link;
+    link.reconnectMinMs = 20;
+    Emulator meter(Small(), link);
+    meter.setFixedSessionKey(kKey);
+    const int port = testsupport::UnusedLoopbackPort();
+    Listener server(port);
+    ASSERT_GE(server.fd, 0);
+    meter.startTcpClient("127.0.0.1", port);
+    const int first = server.accept(10000);
+    ASSERT_GE(first, 0);
+    meter.updateFaults([](Faults& f) { f.hangUpAfter = 1; });
+    ASSERT_TRUE(Ask(first, wire::Auth(1234567, 1)));  // the one reply still sent
+    wire::WriteAll(first, wire::ReadArea(8, 0, kKey));
+    // In place of the second reply the connection ends.
+    pollfd p{first, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    std::uint8_t b;
+    EXPECT_EQ(::recv(first, &b, 1, 0), 0);
+    ::close(first);
+    // Then the meter is back, and the fault has worn off.
+    const int second = server.accept(10000);
+    ASSERT_GE(second, 0);
+    const auto auth = Ask(second, wire::Auth(1234567, 1));
+    ASSERT_TRUE(auth);
+    EXPECT_EQ(auth->code, 4);
+    EXPECT_TRUE(Ask(second, wire::ReadArea(8, 0, kKey), kKey));
+    ::close(second);
+}
+
 TEST(Sim5xTcp, SplitFramesLeaveInPieces) {
     testsupport::LoopbackServer server;
     Emulator meter(Small());

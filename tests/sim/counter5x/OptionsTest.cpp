@@ -22,7 +22,7 @@ TEST(Sim5xOptions, DefaultsAndValues) {
                           "--kopecks", "--state", "s.txt", "--fault-silent", "always", "--fault-bad-crc", "2",
                           "--fault-split", "3:50", "--fault-trailing", "00 ff", "--fault-refuse", "6:13=4",
                           "--fault-refuse", "14:F", "--fault-slow-baud", "1200", "--fault-slow-gap", "5",
-                          "--fault-delay", "100", "--fault-version", "55"});
+                          "--fault-delay", "100", "--fault-version", "55", "--fault-hangup-after", "1"});
     EXPECT_FALSE(o.pty);
     EXPECT_EQ(o.host, "127.0.0.1");
     EXPECT_EQ(o.port, 144);
@@ -48,6 +48,8 @@ TEST(Sim5xOptions, DefaultsAndValues) {
     EXPECT_EQ(o.faults.byteGapMs, 5);
     EXPECT_EQ(o.faults.replyDelayMs, 100);
     EXPECT_EQ(o.faults.reportVersion, 55);
+    EXPECT_EQ(o.faults.hangUpAfter, 1);
+    EXPECT_EQ(d.faults.hangUpAfter, -1);
 }
 
 TEST(Sim5xOptions, BadCommandLinesNameTheProblem) {

@@ -207,6 +207,6 @@ TEST(Sim5xProgram, HelpNamesEveryOptionAndDefault) {
     for (const char* word : {"--pty", "--connect HOST:PORT", "--version N", "default 53", "--meter N", "default 1234567",
                              "--ident I", "(default 1)", "--password P", "(default 0)", "--kopecks", "--state FILE",
                              "--fault-silent", "--fault-bad-crc", "--fault-split", "--fault-trailing", "--fault-refuse",
-                             "--fault-slow-baud", "--fault-slow-gap", "--fault-delay", "--fault-version"})
+                             "--fault-slow-baud", "--fault-slow-gap", "--fault-delay", "--fault-version", "--fault-hangup-after"})
         EXPECT_NE(sim.out().find(word), std::string::npos) << word;
 }

@@ -3,8 +3,12 @@
 // codes of failures and of wrong options.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <sstream>
 
+#include "tests/console/link/MeterSide.h"
 #include "tests/support/Child.h"
 #include "tests/support/Loopback.h"
 
@@ -51,6 +55,33 @@ int RunToEnd(Child& c) {
     EXPECT_NE(rc, Child::kStillRunning) << c.out << c.err;
     return rc;
 }
+
+// Waits until the program has written text to its standard error.
+bool SaidOnErr(Child& c, const std::string& text, int ms = 20000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (c.err.find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline || c.Wait(50) != Child::kStillRunning) return false;
+    }
+    return true;
+}
+
+// ostrilon-cli as the TCP server on a free loopback port, waiting for the
+// meter side; Connect() starts the emulator program as that meter side.
+struct Server {
+    explicit Server(const std::vector<std::string>& commands, const std::string& wait = "60")
+        : port(testsupport::UnusedLoopbackPort()),
+          cli(Cli(With({"--listen", std::to_string(port), "--address", "127.0.0.1", "--wait", wait, "--meter", "1234567",
+                        "--ident", "1", "--json"},
+                       commands))) {
+        EXPECT_TRUE(SaidOnErr(cli, "ожидаю подключения")) << cli.err;
+    }
+    void Connect(std::vector<std::string> simArgs = {}) {
+        sim = std::make_unique<Child>(With({COUNTER5X_SIM, "--connect", "127.0.0.1:" + std::to_string(port)}, simArgs));
+    }
+    int port;
+    Child cli;
+    std::unique_ptr<Child> sim;
+};
 
 }  // namespace
 
@@ -100,7 +131,8 @@ TEST(OstrilonCli, MeterFailuresExitWithOne) {
     const std::vector<Case> cases = {
         {{"--fault-version", "55"}, {"--ident", "1", "datetime"}, "Текущая версия счетчика [v.55] не поддерживается программой"},
         {{"--fault-refuse", "6:3=2"}, {"--ident", "1", "read-area", "3", "0"}, "read-area: счетчик отказал в выполнении (причина 2)"},
-        {{}, {"--ident", "2", "card-mode"}, "Ошибка подключения к счетчику зав.номер: 1234567; идентификатор: 2"},
+        // Another identifier: the meter keeps silent, as for another meter on the line.
+        {{}, {"--ident", "2", "card-mode"}, "Ошибка подключения к счетчику зав.номер: 1234567; идентификатор: 2: счетчик не ответил"},
     };
     for (const auto& c : cases) {
         PtySim sim(c.simArgs);
@@ -145,6 +177,10 @@ TEST(OstrilonCli, WrongOptionsExitWithTwo) {
         {"--serial", "/dev/x", "--meter", "1", "--ident", "1", "--baud", "fast", "datetime"},
         {"--serial", "0", "--meter", "1", "--ident", "1", "datetime"},
         {"--serial", "/dev/x", "--meter", "1", "--ident", "1", "--frobnicate", "datetime"},
+        {"--serial", "/dev/x", "--meter", "1", "datetime", "--ident"},  // no value
+        {"--listen", "1444", "--address", "300.1.2.3", "--meter", "1", "--ident", "1", "datetime"},
+        {"--listen", "1444", "--address", "localhost", "--meter", "1", "--ident", "1", "datetime"},
+        {"--serial", "/dev/x", "--address", "127.0.0.1", "--meter", "1", "--ident", "1", "datetime"},
     };
     for (const auto& args : cases) {
         Child cli(Cli(args));
@@ -156,4 +192,77 @@ TEST(OstrilonCli, WrongOptionsExitWithTwo) {
     Child help(Cli({"--help"}));
     EXPECT_EQ(RunToEnd(help), 0);
     EXPECT_NE(help.out.find("set-datetime"), std::string::npos);
+}
+
+TEST(OstrilonCli, FailureTextsNameTheCause) {
+    const std::string noSession = "Ошибка подключения к счетчику зав.номер: 1234567; идентификатор: 1: ";
+    struct Case {
+        bool tcp;
+        std::vector<std::string> simArgs;
+        std::vector<std::string> commands;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {false, {"--fault-silent", "always"}, {"datetime"}, noSession + "счетчик не ответил"},
+        {false, {"--fault-bad-crc", "always"}, {"datetime"}, noSession + "ответ счетчика с неверной контрольной суммой"},
+        {false, {"--fault-refuse", "3"}, {"datetime"}, noSession + "счетчик отказал в выполнении (причина 2)"},
+        // The meter side goes away after the authorization.
+        {true, {"--fault-hangup-after", "1"}, {"datetime"}, "datetime: связь со счетчиком потеряна"},
+        // Over TCP a client whose every reply is damaged is not taken for
+        // the meter side; the wait ends with what the last one did.
+        {true, {"--fault-bad-crc", "always"}, {"card-mode"},
+         "за 3 с не подключился счетчик (последний клиент: ответ счетчика с неверной контрольной суммой)"},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<PtySim> pty;
+        std::unique_ptr<Server> server;
+        std::unique_ptr<Child> serialCli;
+        if (c.tcp) {
+            server = std::make_unique<Server>(c.commands, "3");
+            server->Connect(c.simArgs);
+        } else {
+            pty = std::make_unique<PtySim>(c.simArgs);
+            serialCli = std::make_unique<Child>(
+                Cli(With({"--serial", pty->path, "--meter", "1234567", "--ident", "1", "--json"}, c.commands)));
+        }
+        Child& cli = c.tcp ? server->cli : *serialCli;
+        EXPECT_EQ(RunToEnd(cli), 1) << c.message << "\n" << cli.out << cli.err;
+        EXPECT_NE(cli.err.find("ostrilon-cli: " + c.message + "\n"), std::string::npos) << cli.err;
+        EXPECT_NE(cli.out.find("\"ok\":false,\"error\":\"" + c.message + "\"}"), std::string::npos) << cli.out;
+    }
+}
+
+TEST(OstrilonCli, StrayClientsDoNotEndTheRun) {
+    struct Case {
+        const char* what;
+        std::function<void(int port)> stray;  // before the meter side connects
+        std::vector<std::string> simArgs;
+        bool surelyDropped;  // one that left at once may be gone before the first request
+    };
+    const std::vector<Case> cases = {
+        {"connects and leaves", [](int port) { testmeter::MeterSideClient(port).Close(); }, {}, false},
+        {"sends what is no frame and stays",
+         [](int port) {
+             testmeter::MeterSideClient probe(port);
+             const std::string get = "GET / HTTP/1.0\r\n\r\n";
+             probe.Send(testmeter::Bytes(get.begin(), get.end()));
+             EXPECT_TRUE(probe.ReadsToTheEnd(30000));  // dropped after the reply time
+         },
+         {},
+         true},
+        {"the emulator hangs up before its first reply", [](int) {}, {"--fault-hangup-after", "0"}, true},
+    };
+    for (const auto& c : cases) {
+        Server server({"datetime", "card-mode"});
+        c.stray(server.port);
+        server.Connect(c.simArgs);
+        ASSERT_EQ(RunToEnd(server.cli), 0) << c.what << "\n" << server.cli.out << server.cli.err;
+        if (c.surelyDropped) {
+            EXPECT_NE(server.cli.err.find("клиент отключен"), std::string::npos) << c.what << "\n" << server.cli.err;
+        }
+        const auto lines = Lines(server.cli.out);
+        ASSERT_EQ(lines.size(), 2u) << c.what << "\n" << server.cli.out;
+        EXPECT_NE(lines[0].find("\"command\":\"datetime\",\"args\":[],\"ok\":true"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[1].find("\"command\":\"card-mode\",\"args\":[],\"ok\":true"), std::string::npos) << lines[1];
+    }
 }
