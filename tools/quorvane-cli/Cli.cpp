@@ -147,13 +147,9 @@ void Session::WithAccess(const std::function<bool()>& op, const std::string& pre
 
 // ---- the command table ----
 
-CommandRow NoArgs(std::string name, std::string usage, std::string help, Action action) {
-    CommandRow r;
-    r.name = std::move(name);
-    r.usage = std::move(usage);
-    r.help = std::move(help);
-    r.prepare = [action = std::move(action)](const Args&) { return action; };
-    return r;
+CommandRow& CommandRow::Runs(Action action) {
+    prepare = [action = std::move(action)](const Args&) { return action; };
+    return *this;
 }
 
 const CommandRow* CommandTable::Find(const std::string& name) const {

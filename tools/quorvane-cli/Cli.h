@@ -121,10 +121,41 @@ struct CommandRow {
     bool addressed = true;
     // Refuses a connection the command cannot run on (the usage error text), or "".
     std::function<std::string(const Options&)> refuse;
+
+    // A row reads as one line of the table:
+    //   Row("energy").Takes(4).Shown("energy TYPE TARIFF DATE SLICE", "one energy value (W*h)").Does(Energy)
+    CommandRow& Takes(int min, int max = -1) {
+        minArgs = min;
+        maxArgs = max < 0 ? min : max;
+        return *this;
+    }
+    CommandRow& Shown(std::string usageText, std::string helpText) {
+        usage = std::move(usageText);
+        help = std::move(helpText);
+        return *this;
+    }
+    CommandRow& Does(std::function<Action(const Args&)> prepareStep) {
+        prepare = std::move(prepareStep);
+        return *this;
+    }
+    // A command without arguments: always the same action.
+    CommandRow& Runs(Action action);
+    CommandRow& Unaddressed() {
+        addressed = false;
+        return *this;
+    }
+    CommandRow& Refuses(std::function<std::string(const Options&)> check) {
+        refuse = std::move(check);
+        return *this;
+    }
 };
 
-// A row for a command without arguments.
-CommandRow NoArgs(std::string name, std::string usage, std::string help, Action action);
+inline CommandRow Row(std::string name) {
+    CommandRow r;
+    r.name = std::move(name);
+    return r;
+}
+
 
 class CommandTable {
 public:

@@ -28,11 +28,12 @@ void Ratios(Session& s, Output& out) {
 }  // namespace
 
 void AddParameterCommands(CommandTable& t) {
-    t.Add(NoArgs("params", "params | params2 | dop-params", "parameter records (hex)",
-                 ShowRecord<MainParameterRecord, &TMeter::GetParameters>));
-    t.Add(NoArgs("params2", "", "", ShowRecord<SecondGroupParameterRecord, &TMeter::GetParameters2>));
-    t.Add(NoArgs("dop-params", "", "", ShowRecord<AdditionalParameterRecord, &TMeter::GetAdditionalParameters>));
-    t.Add(NoArgs("ratios", "ratios", "transformation ratios and their last change", Ratios));
+    t.Add(Row("params")
+              .Shown("params | params2 | dop-params", "parameter records (hex)")
+              .Runs(ShowRecord<MainParameterRecord, &TMeter::GetParameters>));
+    t.Add(Row("params2").Runs(ShowRecord<SecondGroupParameterRecord, &TMeter::GetParameters2>));
+    t.Add(Row("dop-params").Runs(ShowRecord<AdditionalParameterRecord, &TMeter::GetAdditionalParameters>));
+    t.Add(Row("ratios").Shown("ratios", "transformation ratios and their last change").Runs(Ratios));
 }
 
 }  // namespace qcli

@@ -47,9 +47,9 @@ void PhaseValuesTable(Session& s, Output& out) {
 }  // namespace
 
 void AddViewCommands(CommandTable& t) {
-    t.Add(NoArgs("state", "state | status", "state and status records", StateOrStatus(true)));
-    t.Add(NoArgs("status", "", "", StateOrStatus(false)));
-    t.Add(NoArgs("phase-values", "phase-values", "per-phase P, Q, U, I, F, K", PhaseValuesTable));
+    t.Add(Row("state").Shown("state | status", "state and status records").Runs(StateOrStatus(true)));
+    t.Add(Row("status").Runs(StateOrStatus(false)));
+    t.Add(Row("phase-values").Shown("phase-values", "per-phase P, Q, U, I, F, K").Runs(PhaseValuesTable));
 }
 
 }  // namespace qcli
