@@ -45,6 +45,13 @@ public:
     // call it where they would otherwise sleep; the event hook runs meanwhile.
     virtual void WaitReadable(common::Clock::time_point deadline);
 
+    // How long count bytes take on the line at the link's speed, ms; 0 for a
+    // link without a line speed of its own (TCP).
+    virtual long long LineTimeMs(int count) const {
+        (void)count;
+        return 0;
+    }
+
     // Human-readable reason of the last failed Open (empty when none).
     const std::string& LastError() const { return lastError_; }
 

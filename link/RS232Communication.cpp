@@ -130,6 +130,11 @@ void TRS232_Communication::PurgeInput() {
     if (Handle >= 0) ::tcflush(Handle, TCIFLUSH);
 }
 
+long long TRS232_Communication::LineTimeMs(int count) const {
+    if (BaudRate <= 0 || count <= 0) return 0;
+    return (10000LL * count + BaudRate - 1) / BaudRate;
+}
+
 void TRS232_Communication::WaitReadable(common::Clock::time_point deadline) {
     if (Handle < 0) {
         TCommunication::WaitReadable(deadline);

@@ -33,6 +33,8 @@ public:
     std::int32_t InQueue() override;
     void PurgeInput() override;
     void WaitReadable(common::Clock::time_point deadline) override;
+    // Ten bits a byte (8N1) at BaudRate, rounded up.
+    long long LineTimeMs(int count) const override;
 
     std::string Device() const { return DevicePath.empty() ? SerialDevicePath(PortNumber) : DevicePath; }
 

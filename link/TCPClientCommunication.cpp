@@ -111,7 +111,7 @@ bool TTCPClient_Communication::Read(std::uint8_t* buffer, int& count) {
         Connected = false;
         return false;
     }
-    if (n == 0) peerClosed_ = true;
+    if (n == 0) PeerClosed();
     count = static_cast<int>(n);
     return true;
 }
@@ -126,24 +126,31 @@ std::int32_t TTCPClient_Communication::InQueue() {
     return n;
 }
 
+void TTCPClient_Communication::PeerClosed() {
+    peerClosed_ = true;
+    Connected = false;
+}
+
 void TTCPClient_Communication::WaitReadable(common::Clock::time_point deadline) {
     // Without a window to keep alive the wait lasts to the deadline.
     const auto sliceEnd = common::HasProcessEventsHook() ? std::min(deadline, common::Clock::now() + common::kEventSlice) : deadline;
-    if (Socket >= 0 && !peerClosed_) {
+    if (Socket < 0 || peerClosed_ || !Connected) {
+        // Nothing can arrive any more: a wait here is a wait on a dead line.
+        std::this_thread::sleep_until(sliceEnd);
+    } else {
         pollfd p{Socket, POLLIN, 0};
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(sliceEnd - common::Clock::now());
         const int r = ::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
         if (r > 0 && InQueue() == 0) {
             // Readable with nothing queued: the peer closed (or reset) the
-            // connection. That is silence until the reply time-out, as on a
-            // dead line; a reset has already marked the link lost.
+            // connection. Nothing can arrive any more, so the link is lost
+            // at once rather than waited out to the end of the time-out.
             std::uint8_t b;
             const ssize_t n = ::recv(Socket, &b, 1, MSG_PEEK | MSG_DONTWAIT);
-            if (n == 0) peerClosed_ = true;
+            if (n == 0) PeerClosed();
             else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) Connected = false;
         }
     }
-    if (peerClosed_ || Socket < 0) std::this_thread::sleep_until(sliceEnd);
     common::ProcessPendingEvents();
 }
 

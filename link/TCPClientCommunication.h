@@ -1,6 +1,7 @@
 #pragma once
 // TCP client link to a meter-side device (GSM/Ethernet modem, controller):
-// the same bytes as on a serial line, over a blocking IPv4 stream socket.
+// the same bytes as on a serial line, over a blocking IPv4 stream socket. A
+// peer that closes the connection makes the link lost at once.
 
 #include <string>
 
@@ -29,6 +30,9 @@ public:
     int ConnectTimeoutMs = 21000;
 
 private:
+    // The peer closed the connection: bytes already received can still be
+    // read, nothing more will come, and the link counts as lost.
+    void PeerClosed();
     bool peerClosed_ = false;
 };
 

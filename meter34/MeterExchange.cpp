@@ -1,6 +1,8 @@
 #include "MeterExchange.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 
 #include "CRCUtils.h"
@@ -11,72 +13,34 @@ namespace meter34 {
 namespace {
 
 // Feeds bytes from the link to the assembler until it reports a frame or
-// gives up, the time-out (restarted by every byte) passes, or the link is lost.
+// gives up, the time-out (restarted by every byte) passes, notAfter passes,
+// or the link is lost.
 template <class Assembler>
-common::Received Receive(links::TCommunication& link, long long timeoutMs, Assembler& a) {
+common::Received Receive(links::TCommunication& link, long long timeoutMs, common::Clock::time_point notAfter,
+                         Assembler& a) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(notAfter - common::Clock::now()).count();
+    if (left <= 0) return common::Received::TimedOut;
     links::LinkSource source{link};
-    return common::ReceiveFrame(source, a, common::RestartedTimeout(timeoutMs));
+    return common::ReceiveFrame(source, a, common::RestartedTimeout(timeoutMs, left));
 }
 
-void PutLE16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
+// A bound of its own for a receive that is not part of a try.
+common::Clock::time_point BoundFromNow(const links::TCommunication& link, long long timeoutMs, int longestBytes) {
+    return common::Clock::now() + std::chrono::milliseconds(ReceiveBoundMs(link, timeoutMs, longestBytes));
 }
 
 }  // namespace
 
-int BuildMeterFrame(std::uint32_t meterNumber, std::uint16_t version, std::uint8_t packetByte,
-                    std::uint8_t typeByte, const std::uint8_t* payload, int count, std::uint8_t* out) {
-    if (count < 0 || count > 255) return 0;
-    out[0] = kFrameStart;
-    out[1] = static_cast<std::uint8_t>(count);
-    out[2] = static_cast<std::uint8_t>(meterNumber);
-    out[3] = static_cast<std::uint8_t>(meterNumber >> 8);
-    out[4] = static_cast<std::uint8_t>(meterNumber >> 16);
-    out[5] = static_cast<std::uint8_t>(meterNumber >> 24);
-    out[6] = static_cast<std::uint8_t>(version);
-    out[7] = static_cast<std::uint8_t>(version >> 8);
-    out[8] = packetByte;
-    out[9] = typeByte;
-    std::memcpy(out + 10, payload, static_cast<std::size_t>(count));
-    PutFcs16(out, static_cast<std::size_t>(10 + count));
-    return count + kFrameOverhead;
+long long ReceiveBoundMs(const links::TCommunication& link, long long timeoutMs, int longestBytes) {
+    return 2 * std::max<long long>(timeoutMs, 0) + link.LineTimeMs(longestBytes);
 }
 
-int StuffFrame(const std::uint8_t* frame, int length, std::uint8_t* out) {
-    if (length <= 0) return 0;
-    int k = 0;
-    out[k++] = frame[0];
-    for (int i = 1; i < length; ++i) {
-        const std::uint8_t b = frame[i];
-        if (b == 0x7E) {
-            out[k++] = 0x7D;
-            out[k++] = 0x5E;
-        } else if (b == 0x7D) {
-            out[k++] = 0x7D;
-            out[k++] = 0x5D;
-        } else {
-            out[k++] = b;
-        }
-    }
-    return k;
+long long TMeterExchange::TryBoundMs() const {
+    return Link == nullptr ? 0 : ReceiveBoundMs(*Link, ReplyTimeoutMs(), LongestReplyBytes());
 }
 
-void UnstuffFrame(std::uint8_t* buffer, int& length) {
-    if (length <= 0) {
-        length = 0;
-        return;
-    }
-    int k = 1;
-    for (int i = 1; i < length; ++i) {
-        std::uint8_t b = buffer[i];
-        if (b == 0x7D && i + 1 < length) {
-            const std::uint8_t n = buffer[++i];
-            b = n == 0x5E ? 0x7E : n == 0x5D ? 0x7D : n;
-        }
-        buffer[k++] = b;
-    }
-    length = k;
+common::Clock::time_point TMeterExchange::TryEnd() const {
+    return common::Clock::now() + std::chrono::milliseconds(TryBoundMs());
 }
 
 // ---- direct frames ----
@@ -104,21 +68,25 @@ Push DirectFrameAssembler::push(std::uint8_t b) {
 }
 
 bool ReceiveDirectFrame(links::TCommunication& link, std::uint8_t* buffer, int& length) {
-    DirectFrameAssembler a;
-    if (Receive(link, static_cast<long long>(link.Timeout) + link.ExtraTimeout, a) != common::Received::Frame)
-        return false;
-    std::memcpy(buffer, a.data(), static_cast<std::size_t>(a.length()));
-    length = a.length();
-    return true;
+    TDirect_MeterExchange direct(&link);
+    return direct.ReceiveFrame(buffer, length);
 }
 
 bool TDirect_MeterExchange::SendFrame(const std::uint8_t* frame, int length) {
     return Link != nullptr && Link->Write(frame, length);
 }
 
-bool TDirect_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length) {
+long long TDirect_MeterExchange::ReplyTimeoutMs() const {
+    return Link == nullptr ? 0 : static_cast<long long>(Link->Timeout) + Link->ExtraTimeout;
+}
+
+bool TDirect_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) {
     if (Link == nullptr) return false;
-    return Link->Read(buffer, length);
+    DirectFrameAssembler a;
+    if (Receive(*Link, ReplyTimeoutMs(), notAfter, a) != common::Received::Frame) return false;
+    std::memcpy(buffer, a.data(), static_cast<std::size_t>(a.length()));
+    length = a.length();
+    return true;
 }
 
 // ---- radio route ----
@@ -191,37 +159,6 @@ bool TRF_Route_MeterExchange::SetRoute(const std::string& text) {
     return true;
 }
 
-int BuildRFEnvelope(const std::uint16_t* route, int count, const std::uint8_t* frame, int length,
-                    std::uint8_t* out) {
-    if (count < 1 || count > kMaxRoute || length < 0 || length > 255) return 0;
-    std::uint8_t raw[2 * kMaxRoute + 7 + 255];
-    int k = 0;
-    raw[k++] = kRFStart;
-    raw[k++] = static_cast<std::uint8_t>(((count - 1) << 4) | (count - 1));
-    for (int i = 0; i < count; ++i, k += 2) PutLE16(raw + k, route[i]);
-    raw[k++] = 0x00;  // direction: request
-    raw[k++] = static_cast<std::uint8_t>(length);
-    raw[k++] = 0x08;
-    std::memcpy(raw + k, frame, static_cast<std::size_t>(length));
-    k += length;
-    PutFcs16(raw, static_cast<std::size_t>(k));
-    k += 2;
-    int n = 0;
-    out[n++] = raw[0];
-    for (int i = 1; i < k; ++i) {
-        if (raw[i] == 0x7A) {
-            out[n++] = 0x73;
-            out[n++] = 0x11;
-        } else if (raw[i] == 0x73) {
-            out[n++] = 0x73;
-            out[n++] = 0x22;
-        } else {
-            out[n++] = raw[i];
-        }
-    }
-    return n;
-}
-
 bool TRF_Route_MeterExchange::SendFrame(const std::uint8_t* frame, int length) {
     if (Link == nullptr) return false;
     std::uint8_t out[kFrameBufferSize];
@@ -230,17 +167,21 @@ bool TRF_Route_MeterExchange::SendFrame(const std::uint8_t* frame, int length) {
     return Link->Write(out, n);
 }
 
-bool TRF_Route_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length) {
+long long TRF_Route_MeterExchange::ReplyTimeoutMs() const {
+    return Link == nullptr ? 0 : static_cast<long long>(RouteLast + 1) * Link->Timeout + Link->ExtraTimeout;
+}
+
+bool TRF_Route_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) {
     if (Link == nullptr) return false;
     RFFrameAssembler a;
-    const long long t = static_cast<long long>(RouteLast + 1) * Link->Timeout + Link->ExtraTimeout;
-    const auto r = Receive(*Link, t, a);
+    const auto r = Receive(*Link, ReplyTimeoutMs(), notAfter, a);
     if (r != common::Received::Frame) {
         if (r == common::Received::Reset) length = 0;
         return false;
     }
     length = a.carriedLength();
     std::memcpy(buffer, a.carried(), static_cast<std::size_t>(length));
+    UnstuffFrame(buffer, length);
     return true;
 }
 
@@ -272,43 +213,6 @@ Push PLCFrameAssembler::push(std::uint8_t b) {
     return Push::NeedMore;
 }
 
-int BuildPLCEnvelope(std::uint16_t destination, const std::uint8_t* frame, int length, std::uint8_t* out) {
-    if (length < 0 || length > kMaxPLCCarried) return 0;
-    static constexpr std::uint8_t kHead[9] = {0x01, 0x00, 0x01, 0x08, 0x07, 0x01, 0x00, 0x00, 0x00};
-    const int k = length + 13;
-    out[0] = kPLCStart;
-    out[1] = static_cast<std::uint8_t>(k);
-    out[2] = 0x00;
-    out[3] = 0x00;
-    out[4] = 0x60;
-    std::memcpy(out + 5, kHead, sizeof kHead);
-    PutLE16(out + 14, destination);
-    std::memcpy(out + 16, frame, static_cast<std::size_t>(length));
-    out[k + 3] = Sum8(out + 1, static_cast<std::size_t>(k + 2));
-    return k + 4;
-}
-
-void BuildPLCModemCountQuery(std::uint8_t out[7]) {
-    out[0] = kPLCStart;
-    out[1] = 0x03;
-    out[2] = 0x00;
-    out[3] = 0x00;
-    out[4] = 0x65;
-    out[5] = 0x01;
-    out[6] = Sum8(out + 1, 5);
-}
-
-void BuildPLCNodeQuery(std::uint16_t index, std::uint8_t out[9]) {
-    out[0] = kPLCStart;
-    out[1] = 0x05;
-    out[2] = 0x00;
-    out[3] = 0x00;
-    out[4] = 0x69;
-    out[5] = 0x00;
-    PutLE16(out + 6, index);
-    out[8] = Sum8(out + 1, 7);
-}
-
 bool TPLC_MeterExchange::SendFrame(const std::uint8_t* frame, int length) {
     if (Link == nullptr) return false;
     std::uint8_t out[kFrameBufferSize];
@@ -317,37 +221,43 @@ bool TPLC_MeterExchange::SendFrame(const std::uint8_t* frame, int length) {
     return Link->Write(out, n);
 }
 
-bool TPLC_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length) {
+long long TPLC_MeterExchange::ReplyTimeoutMs() const {
+    return Link == nullptr ? 0 : static_cast<long long>(Link->ExtraTimeout) + Link->Timeout + 5000;
+}
+
+bool TPLC_MeterExchange::ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) {
     if (Link == nullptr) return false;
     PLCFrameAssembler a(0x68);
-    const auto r = Receive(*Link, static_cast<long long>(Link->ExtraTimeout) + Link->Timeout + 5000, a);
+    const auto r = Receive(*Link, ReplyTimeoutMs(), notAfter, a);
     if (r != common::Received::Frame) {
         if (r == common::Received::Reset) length = 0;
         return false;
     }
     length = a.length() - 27;  // K - 23
     std::memcpy(buffer, a.data() + 26, static_cast<std::size_t>(length));
+    UnstuffFrame(buffer, length);
     return true;
 }
 
+bool TPLC_MeterExchange::Query(const std::uint8_t* query, int length, PLCFrameAssembler& answer) {
+    if (Link == nullptr || !Link->Write(query, length)) return false;
+    const long long t = static_cast<long long>(Link->ExtraTimeout) + 10000;
+    return Receive(*Link, t, BoundFromNow(*Link, t, kMaxPLCFrame), answer) == common::Received::Frame;
+}
+
 std::uint16_t TPLC_MeterExchange::GetModemCount() {
-    if (Link == nullptr) return 0;
     std::uint8_t q[kPLCModemCountQueryLength];
     BuildPLCModemCountQuery(q);
-    if (!Link->Write(q, sizeof q)) return 0;
     PLCFrameAssembler a(0x65);
-    if (Receive(*Link, static_cast<long long>(Link->ExtraTimeout) + 10000, a) != common::Received::Frame) return 0;
+    if (!Query(q, sizeof q, a)) return 0;
     return static_cast<std::uint16_t>(a.data()[8] | (a.data()[9] << 8));
 }
 
 bool TPLC_MeterExchange::GetNodeInfo(std::uint16_t index, std::uint8_t record[21]) {
-    if (Link == nullptr) return false;
     std::uint8_t q[kPLCNodeQueryLength];
     BuildPLCNodeQuery(index, q);
-    if (!Link->Write(q, sizeof q)) return false;
     PLCFrameAssembler a(0x69);
-    if (Receive(*Link, static_cast<long long>(Link->ExtraTimeout) + 10000, a) != common::Received::Frame)
-        return false;
+    if (!Query(q, sizeof q, a)) return false;
     std::memcpy(record, a.data() + 6, 21);
     return true;
 }

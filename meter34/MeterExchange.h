@@ -11,35 +11,11 @@
 #include <cstdint>
 #include <string>
 
+#include "MeterFrames.h"
 #include "common/core/FrameReceive.h"
 #include "link/Communication.h"
 
 namespace meter34 {
-
-// Meter frame: 0x7E, L, number (4), version, 0, packet, type, payload (L), FCS (2).
-constexpr int kFrameOverhead = 12;
-constexpr int kMaxFrame = 255 + kFrameOverhead;       // unstuffed
-constexpr int kMaxStuffedFrame = 1 + 2 * (kMaxFrame - 1);
-// Every buffer handed to a receiver or to UnstuffFrame must hold this much.
-constexpr int kFrameBufferSize = 1024;
-
-constexpr std::uint8_t kFrameStart = 0x7E;
-constexpr std::uint8_t kRFStart = 0x7A;
-constexpr std::uint8_t kPLCStart = 0xCA;
-constexpr int kMaxRoute = 16;
-constexpr int kMaxPLCCarried = 242;  // K = frame + 13 must fit one byte
-
-// Builds an unstuffed meter frame around payload (length L = count <= 255):
-// header, payload and FCS. Returns the frame length L + 12. The caller
-// enciphers the payload beforehand when the frame carries the cipher bit.
-int BuildMeterFrame(std::uint32_t meterNumber, std::uint16_t version, std::uint8_t packetByte,
-                    std::uint8_t typeByte, const std::uint8_t* payload, int count, std::uint8_t* out);
-
-// Stuffs a meter frame (all bytes but the first); returns the stuffed length.
-// out must hold 2 * length bytes.
-int StuffFrame(const std::uint8_t* frame, int length, std::uint8_t* out);
-// Inverse of StuffFrame, in place; length becomes the number of bytes produced.
-void UnstuffFrame(std::uint8_t* buffer, int& length);
 
 // NeedMore (a damaged frame is dropped quietly), Frame, or Reset: the
 // announced length wrapped below what arrived, so the receive ends.
@@ -96,8 +72,15 @@ private:
 };
 
 // Waits for one direct frame on the link: time-out Timeout + ExtraTimeout,
-// restarted by every byte. On success buffer holds the unstuffed frame.
+// restarted by every byte, within the bound of one try. On success buffer
+// holds the unstuffed frame.
 bool ReceiveDirectFrame(links::TCommunication& link, std::uint8_t* buffer, int& length);
+
+// The latest end of a receive whose time-out T restarts with every byte:
+// twice T plus the line time of the longest frame it may have to take in.
+// Real replies fit well inside; a line that chatters without ever forming
+// an acceptable frame (noise, a wrong speed) cannot hold the wait longer.
+long long ReceiveBoundMs(const links::TCommunication& link, long long timeoutMs, int longestBytes);
 
 class TMeterExchange {
 public:
@@ -110,23 +93,37 @@ public:
 
     // Wraps the already stuffed meter frame and writes it in one call.
     virtual bool SendFrame(const std::uint8_t* frame, int length) = 0;
-    // Waits for one reply envelope; delivers the carried, still stuffed frame.
-    virtual bool ReceiveFrame(std::uint8_t* buffer, int& length) = 0;
-    virtual bool IsDirect() const { return false; }
+    // Waits for one reply and delivers the meter frame it carries, unstuffed
+    // (buffer: kFrameBufferSize). The time-out restarts with every byte; the
+    // receive ends by notAfter whatever arrives.
+    virtual bool ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) = 0;
+    // The same, within the bound of one try from now.
+    bool ReceiveFrame(std::uint8_t* buffer, int& length) { return ReceiveFrame(buffer, length, TryEnd()); }
+
+    // Reply time-out, restarted by every received byte, ms.
+    virtual long long ReplyTimeoutMs() const = 0;
+    // The longest reply this exchange takes in, in bytes on the line.
+    virtual int LongestReplyBytes() const = 0;
+    // A try ends by then at the latest (ReceiveBoundMs of the reply time-out).
+    long long TryBoundMs() const;
+    common::Clock::time_point TryEnd() const;
 };
 
 class TDirect_MeterExchange : public TMeterExchange {
 public:
     using TMeterExchange::TMeterExchange;
+    using TMeterExchange::ReceiveFrame;
     bool SendFrame(const std::uint8_t* frame, int length) override;
-    // A plain read of what the link holds (meter replies use ReceiveDirectFrame).
-    bool ReceiveFrame(std::uint8_t* buffer, int& length) override;
-    bool IsDirect() const override { return true; }
+    // The direct frame receiver: meter frames on the line, unstuffed on the fly.
+    bool ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) override;
+    long long ReplyTimeoutMs() const override;
+    int LongestReplyBytes() const override { return kMaxStuffedFrame; }
 };
 
 class TRF_Route_MeterExchange : public TMeterExchange {
 public:
     using TMeterExchange::TMeterExchange;
+    using TMeterExchange::ReceiveFrame;
     std::uint16_t Route[kMaxRoute] = {};
     std::uint8_t RouteLast = 0;  // addresses in use - 1; the last one is the meter
 
@@ -134,31 +131,31 @@ public:
     // that is not an integer or on more than 16 entries.
     bool SetRoute(const std::string& text);
     bool SendFrame(const std::uint8_t* frame, int length) override;
-    bool ReceiveFrame(std::uint8_t* buffer, int& length) override;
+    bool ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) override;
+    // Every address of the route adds one Timeout.
+    long long ReplyTimeoutMs() const override;
+    int LongestReplyBytes() const override { return MaxStuffedRFEnvelope(RouteLast + 1); }
 };
 
 class TPLC_MeterExchange : public TMeterExchange {
 public:
     using TMeterExchange::TMeterExchange;
+    using TMeterExchange::ReceiveFrame;
     std::uint16_t Destination = 0;  // PLC modem of the meter
 
     bool SendFrame(const std::uint8_t* frame, int length) override;
-    bool ReceiveFrame(std::uint8_t* buffer, int& length) override;
+    bool ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) override;
+    // The station's own 5 s on top of Timeout.
+    long long ReplyTimeoutMs() const override;
+    int LongestReplyBytes() const override { return kMaxPLCFrame; }
     // Number of modems registered in the station (query 0x65); 0 on failure.
     std::uint16_t GetModemCount();
     // The 21-byte node record of node index (query 0x69).
     bool GetNodeInfo(std::uint16_t index, std::uint8_t record[21]);
-};
 
-// Envelope builders, shared by the exchanges, the tests and the benchmarks.
-// Each returns the number of bytes written to out (0 when the payload does not
-// fit the envelope). out must hold kFrameBufferSize bytes.
-int BuildRFEnvelope(const std::uint16_t* route, int count, const std::uint8_t* frame, int length,
-                    std::uint8_t* out);
-int BuildPLCEnvelope(std::uint16_t destination, const std::uint8_t* frame, int length, std::uint8_t* out);
-constexpr int kPLCModemCountQueryLength = 7;
-void BuildPLCModemCountQuery(std::uint8_t out[7]);
-constexpr int kPLCNodeQueryLength = 9;
-void BuildPLCNodeQuery(std::uint16_t index, std::uint8_t out[9]);
+private:
+    // Sends a station query and waits for its answer (time-out ExtraTimeout + 10000).
+    bool Query(const std::uint8_t* query, int length, PLCFrameAssembler& answer);
+};
 
 }  // namespace meter34

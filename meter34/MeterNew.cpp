@@ -137,8 +137,8 @@ bool TMeter::SendFrame(const std::uint8_t* frame, int length) {
     return Exchange != nullptr && Exchange->SendFrame(frame, length);
 }
 
-bool TMeter::ReceiveFrame(std::uint8_t* buffer, int& length) {
-    return Exchange != nullptr && Exchange->Link != nullptr && ReceiveDirectFrame(*Exchange->Link, buffer, length);
+bool TMeter::ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter) {
+    return Exchange != nullptr && Exchange->ReceiveFrame(buffer, length, notAfter);
 }
 
 bool TMeter::Request(std::uint8_t type, bool encipher, std::uint8_t* payload, int& length) {
@@ -158,17 +158,11 @@ bool TMeter::Request(std::uint8_t type, bool encipher, std::uint8_t* payload, in
         std::uint8_t out[kFrameBufferSize];
         const int n = BuildFrame(type, encipher, command, count + 1, out);
         SendFrame(out, n);
+        const auto tryEnd = Exchange->TryEnd();
         for (;;) {
             std::uint8_t reply[kFrameBufferSize];
             int got = 0;
-            bool received;
-            if (Exchange->IsDirect()) {
-                received = ReceiveFrame(reply, got);
-            } else {
-                received = Exchange->ReceiveFrame(reply, got);
-                if (received) UnstuffFrame(reply, got);
-            }
-            if (!received) break;  // this try has failed
+            if (!ReceiveFrame(reply, got, tryEnd)) break;  // this try has failed
             // A reply to an earlier try, another meter's frame or a damaged
             // one is skipped; the wait starts afresh.
             if (!CheckReply(reply, got)) continue;

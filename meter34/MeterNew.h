@@ -59,10 +59,13 @@ public:
     // holds the reply payload without its sum and ResultCode its result code.
     virtual bool CheckReply(std::uint8_t* frame, int& length);
     virtual bool SendFrame(const std::uint8_t* frame, int length);
-    virtual bool ReceiveFrame(std::uint8_t* buffer, int& length);
+    // One reply frame through the exchange, unstuffed; ends by notAfter.
+    virtual bool ReceiveFrame(std::uint8_t* buffer, int& length, common::Clock::time_point notAfter);
 
     // One request with tries. payload: command bytes (count) on entry; the
     // reply payload without sum on success (length). Buffer: kFrameBufferSize.
+    // Each try waits for a valid reply (rejected frames are skipped, each
+    // with a fresh time-out) until the exchange's try bound has passed.
     bool Request(std::uint8_t type, bool encipher, std::uint8_t* payload, int& length);
 
     bool OpenSession(std::uint8_t level, std::int32_t password, std::int32_t keyA, std::int32_t keyB);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "meter34/CRCUtils.h"
-#include "meter34/MeterExchange.h"
+#include "meter34/MeterFrames.h"
 
 namespace sim34 {
 

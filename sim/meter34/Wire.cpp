@@ -2,12 +2,11 @@
 
 #include "meter34/CRCUtils.h"
 #include "meter34/FCS16.h"
-#include "meter34/MeterExchange.h"
+#include "meter34/MeterFrames.h"
 
 namespace sim34 {
 
 using meter34::CheckFcs16;
-using meter34::PutFcs16;
 using meter34::Sum8;
 
 namespace {
@@ -16,7 +15,6 @@ constexpr std::uint8_t kEscape = 0x7D;
 constexpr std::uint8_t kRFStart = 0x7A;
 constexpr std::uint8_t kRFEscape = 0x73;
 constexpr std::uint8_t kPLCStart = 0xCA;
-constexpr std::size_t kMaxPLCFrame = 255 + 4;
 
 void Put16(Bytes& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
@@ -34,17 +32,9 @@ void PLCHeader(Bytes& out, std::uint16_t modemId) {
 }
 
 Bytes PLCFrame(std::uint8_t letter, const Bytes& data) {
-    Bytes out;
-    const std::size_t k = data.size() + 2;
-    if (k > 255) return {};
-    out.reserve(k + 4);
-    out.push_back(kPLCStart);
-    out.push_back(static_cast<std::uint8_t>(k));
-    out.push_back(0x00);
-    out.push_back(0x00);
-    out.push_back(letter);
-    out.insert(out.end(), data.begin(), data.end());
-    out.push_back(Sum8(out.data() + 1, out.size() - 1));
+    Bytes out(data.size() + 6);
+    out.resize(static_cast<std::size_t>(
+        meter34::BuildPLCFrame(letter, data.data(), static_cast<int>(data.size()), out.data())));
     return out;
 }
 }  // namespace
@@ -76,30 +66,12 @@ Bytes BuildReplyFrame(const ReplyShape& shape, bool enciphered, const Bytes& pay
 
 Bytes BuildRFReply(const std::vector<std::uint16_t>& route, const Bytes& carried) {
     if (route.empty() || route.size() > 16 || carried.size() > 255) return {};
-    Bytes raw;
-    raw.push_back(kRFStart);
-    raw.push_back(static_cast<std::uint8_t>((route.size() - 1) << 4));
-    for (auto a : route) Put16(raw, a);
-    raw.push_back(0x80);  // direction: reply
-    raw.push_back(static_cast<std::uint8_t>(carried.size()));
-    raw.push_back(0x08);
-    raw.insert(raw.end(), carried.begin(), carried.end());
-    raw.resize(raw.size() + 2);
-    PutFcs16(raw.data(), raw.size() - 2);
-    Bytes out;
-    out.reserve(raw.size() + 16);
-    out.push_back(raw[0]);
-    for (std::size_t i = 1; i < raw.size(); ++i) {
-        if (raw[i] == kRFStart) {
-            out.push_back(kRFEscape);
-            out.push_back(0x11);
-        } else if (raw[i] == kRFEscape) {
-            out.push_back(kRFEscape);
-            out.push_back(0x22);
-        } else {
-            out.push_back(raw[i]);
-        }
-    }
+    const int count = static_cast<int>(route.size());
+    Bytes out(static_cast<std::size_t>(meter34::MaxStuffedRFEnvelope(count)));
+    // Hop byte: the remaining-hops nibble at 0; direction: reply.
+    out.resize(static_cast<std::size_t>(meter34::BuildRFFrame(static_cast<std::uint8_t>((count - 1) << 4), 0x80,
+                                                              route.data(), count, carried.data(),
+                                                              static_cast<int>(carried.size()), out.data())));
     return out;
 }
 

@@ -7,9 +7,11 @@
 #include "meter34/CRCUtils.h"
 #include "meter34/FCS16.h"
 #include "meter34/MeterExchange.h"
+#include "tests/support/MeterFrames.h"
 
 using namespace meter34;
-using Bytes = std::vector<std::uint8_t>;
+using frames34::Bytes;
+using frames34::Concat;
 
 namespace {
 
@@ -24,15 +26,14 @@ Bytes Frame(std::uint32_t number, std::uint8_t packet, std::uint8_t type, const 
     return out;
 }
 
+// Stream inputs of the assemblers, built by hand (version 4).
+Bytes Hand(std::uint32_t number, std::uint8_t packet, std::uint8_t type, const Bytes& payload) {
+    return frames34::MeterFrame(number, 4, packet, type, payload);
+}
+
 Bytes Stuffed(const Bytes& frame) {
     Bytes out(2 * frame.size());
     out.resize(static_cast<std::size_t>(StuffFrame(frame.data(), static_cast<int>(frame.size()), out.data())));
-    return out;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -56,40 +57,13 @@ Bytes DirectOut(const DirectFrameAssembler& a) { return Bytes(a.data(), a.data()
 Bytes RFOut(const RFFrameAssembler& a) { return Bytes(a.carried(), a.carried() + a.carriedLength()); }
 Bytes PLCOut(const PLCFrameAssembler& a) { return Bytes(a.data(), a.data() + a.length()); }
 
-// A radio route reply: raw envelope with its FCS, then the route stuffing.
-Bytes RFReply(const Bytes& route16, std::uint8_t hopByte, std::uint8_t direction, const Bytes& carried) {
-    Bytes raw = {0x7A, hopByte};
-    raw.insert(raw.end(), route16.begin(), route16.end());
-    raw.push_back(direction);
-    raw.push_back(static_cast<std::uint8_t>(carried.size()));
-    raw.push_back(0x08);
-    raw.insert(raw.end(), carried.begin(), carried.end());
-    raw.resize(raw.size() + 2);
-    PutFcs16(raw.data(), raw.size() - 2);
-    Bytes out = {raw[0]};
-    for (std::size_t i = 1; i < raw.size(); ++i) {
-        if (raw[i] == 0x7A) out.insert(out.end(), {0x73, 0x11});
-        else if (raw[i] == 0x73) out.insert(out.end(), {0x73, 0x22});
-        else out.push_back(raw[i]);
-    }
-    return out;
+// A radio route reply with any hop byte and direction.
+Bytes RFReply(const std::vector<std::uint16_t>& route, std::uint8_t hopByte, std::uint8_t direction, const Bytes& carried) {
+    return frames34::RFEnvelope(hopByte, route, direction, carried);
 }
 
-Bytes PLCFrame(std::uint8_t letter, const Bytes& data) {
-    Bytes f;
-    f.reserve(data.size() + 6);
-    for (std::uint8_t b : {std::uint8_t{0xCA}, static_cast<std::uint8_t>(data.size() + 2), std::uint8_t{0}, std::uint8_t{0}, letter})
-        f.push_back(b);
-    for (std::uint8_t b : data) f.push_back(b);
-    f.push_back(Sum8(f.data() + 1, f.size() - 1));
-    return f;
-}
-
-Bytes PLCReply(const Bytes& carried) {
-    Bytes data(21, 0x11);
-    data.insert(data.end(), carried.begin(), carried.end());
-    return PLCFrame(0x68, data);
-}
+using frames34::PLCFrame;
+using frames34::PLCReply;
 
 }  // namespace
 
@@ -132,6 +106,8 @@ TEST(Frames, StuffingRoundTripsAndLengthCountsUnstuffedBytes) {
     const Bytes frame = Frame(0x7D7E7D7E, 0x0F, 0x83, payload);
     EXPECT_EQ(frame[1], payload.size());
     const Bytes stuffed = Stuffed(frame);
+    EXPECT_EQ(stuffed, frames34::Stuff(frame));
+    EXPECT_EQ(frame, frames34::MeterFrame(0x7D7E7D7E, 4, 0x0F, 0x83, payload));
     for (std::size_t i = 1; i < stuffed.size(); ++i) EXPECT_NE(stuffed[i], 0x7E) << i;
     Bytes back = stuffed;
     back.resize(kFrameBufferSize);
@@ -170,9 +146,9 @@ TEST(Frames, SetRouteParsesDecimalEntries) {
 }
 
 TEST(DirectAssembler, RealisticStreams) {
-    const Bytes reply = Frame(12345, 0x81, 0x03, {0x00, 0x7E, 0x7D, 0x10, 0x23});
-    const Bytes wire = Stuffed(reply);
-    const Bytes other = Frame(777, 0x82, 0x03, {0x00, 0x00});
+    const Bytes reply = Hand(12345, 0x81, 0x03, {0x00, 0x7E, 0x7D, 0x10, 0x23});
+    const Bytes wire = frames34::Stuff(reply);
+    const Bytes other = Hand(777, 0x82, 0x03, {0x00, 0x00});
     Bytes half(wire.begin(), wire.begin() + 7);
     Bytes broken = half;
     broken.insert(broken.end(), {0x7D, 0x41});  // an escape that means nothing
@@ -182,7 +158,7 @@ TEST(DirectAssembler, RealisticStreams) {
         {"noise before the start", Concat({{0x00, 0xFF, 0x13, 0x5E}, wire}), {reply}},
         {"raw 7E restarts the assembly", Concat({half, wire}), {reply}},
         {"7D 41 drops the frame being assembled", broken, {}},
-        {"two frames back to back", Concat({wire, Stuffed(other)}), {reply, other}},
+        {"two frames back to back", Concat({wire, frames34::Stuff(other)}), {reply, other}},
         {"trailing garbage is ignored", Concat({wire, {0x01, 0x02}}), {reply}},
     };
     for (const auto& c : cases) {
@@ -197,8 +173,8 @@ TEST(DirectAssembler, RealisticStreams) {
 }
 
 TEST(RFAssembler, DeliversTheCarriedFrameOfAValidReply) {
-    const Bytes carried = Stuffed(Frame(12345, 0x81, 0x03, {0x00, 0x7A, 0x73, 0x05}));
-    const Bytes route = {0x0C, 0x00, 0x22, 0x00, 0x39, 0x30};
+    const Bytes carried = frames34::Stuff(Hand(12345, 0x81, 0x03, {0x00, 0x7A, 0x73, 0x05}));
+    const std::vector<std::uint16_t> route = {12, 34, 12345};
     const Bytes good = RFReply(route, 0x20, 0x80, carried);
     Bytes corrupted = good;
     corrupted[corrupted.size() - 1] ^= 0x01;
@@ -234,7 +210,7 @@ TEST(RFAssembler, LengthThatWrapsEndsTheReceive) {
 }
 
 TEST(PLCAssembler, RepliesAndQueries) {
-    const Bytes carried = Stuffed(Frame(12345, 0x81, 0x03, {0x00, 0xCA, 0x01}));
+    const Bytes carried = frames34::Stuff(Hand(12345, 0x81, 0x03, {0x00, 0xCA, 0x01}));
     const Bytes good = PLCReply(carried);
     Bytes corrupted = good;
     corrupted.back() ^= 0xFF;

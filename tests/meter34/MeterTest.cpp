@@ -1,132 +1,54 @@
-// The command layer against a scripted meter on a real pseudo-terminal:
+// The command layer against a scripted meter on an in-memory link:
 // byte-exact requests, reply checks, tries and the access session.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
 
-#include "link/RS232Communication.h"
 #include "meter34/CRCUtils.h"
-#include "meter34/FCS16.h"
 #include "meter34/MeterNew.h"
 #include "meter34/Structures.h"
-#include "tests/support/Pty.h"
+#include "tests/support/MemoryLink.h"
+#include "tests/support/MeterFrames.h"
 
 using namespace meter34;
-using Bytes = std::vector<std::uint8_t>;
+using frames34::Bytes;
+using frames34::Stuff;
 
 namespace {
 
-// Unstuffed request frames as the meter sees them.
-class FrameSplitter {
-public:
-    bool push(std::uint8_t b, Bytes& out) {
-        if (b == 0x7E) {
-            cur_ = {0x7E};
-            esc_ = false;
-            return false;
-        }
-        if (cur_.empty()) return false;
-        if (b == 0x7D) {
-            esc_ = true;
-            return false;
-        }
-        if (esc_) {
-            b = b == 0x5E ? 0x7E : b == 0x5D ? 0x7D : b;
-            esc_ = false;
-        }
-        cur_.push_back(b);
-        if (cur_.size() >= 2 && cur_.size() == cur_[1] + 12u) {
-            out = cur_;
-            cur_.clear();
-            return true;
-        }
-        return false;
-    }
-
-private:
-    Bytes cur_;
-    bool esc_ = false;
-};
-
-Bytes Stuff(const Bytes& f) {
-    Bytes out(2 * f.size() + 2);
-    out.resize(static_cast<std::size_t>(StuffFrame(f.data(), static_cast<int>(f.size()), out.data())));
-    return out;
-}
-
-// A reply frame: payload = result code + data (sum appended here); the data
-// after the result code enciphered with key when given.
+// A stuffed reply frame: payload = result code + data (sum appended); the
+// data after the result code enciphered with key when given.
 Bytes Reply(std::uint32_t number, std::uint16_t version, std::uint8_t packet, std::uint8_t type, Bytes payload,
             const Key4* key = nullptr) {
-    payload.push_back(Sum8(payload.data(), payload.size()));
-    if (key) Cipher(payload.data() + 1, payload.size() - 1, *key);
-    Bytes f(kFrameBufferSize);
-    f.resize(static_cast<std::size_t>(BuildMeterFrame(number, version, static_cast<std::uint8_t>(0x80 | packet),
-                                                      static_cast<std::uint8_t>(type | (key ? 0x80 : 0)),
-                                                      payload.data(), static_cast<int>(payload.size()), f.data())));
-    return Stuff(f);
+    return Stuff(frames34::ReplyFrame(number, version, packet, type, std::move(payload), key));
 }
 
-// Deciphered request payload (command bytes and sum) of a request frame.
-Bytes Payload(const Bytes& req, const Key4* key = nullptr) {
-    Bytes p(req.begin() + 10, req.end() - 2);
-    if (req[9] & 0x80) Cipher(p.data(), p.size(), *key);
-    return p;
-}
+Bytes Payload(const Bytes& req, const Key4* key = nullptr) { return frames34::RequestPayload(req, key); }
 
 struct MeterFixture : ::testing::Test {
-    testsupport::PtyPair pty;
-    links::TRS232_Communication link;
+    testsupport::MemoryLink link;
     TDirect_MeterExchange exchange{&link};
     TMeter meter{&exchange};
-    // Given a request, the raw byte chunks to answer with.
+    // Given a request (unstuffed), the byte chunks to answer with.
     std::function<std::vector<Bytes>(const Bytes&)> respond = [](const Bytes&) { return std::vector<Bytes>{}; };
-    std::mutex m;
     std::vector<Bytes> requests;
-    std::atomic<bool> stop{false};
-    std::thread peer;
 
     void SetUp() override {
-        link.DevicePath = pty.slavePath();
-        ASSERT_TRUE(link.Open());
         link.Timeout = 300;
         link.TryCount = 1;
         link.RetryPause = 10;
         meter.MeterNumber = 12345;
         meter.MeterVersion = 4;
-        peer = std::thread([this] {
-            FrameSplitter split;
-            while (!stop) {
-                for (auto b : pty.read(20)) {
-                    Bytes req;
-                    if (!split.push(b, req)) continue;
-                    std::function<std::vector<Bytes>(const Bytes&)> r;
-                    {
-                        std::lock_guard<std::mutex> l(m);
-                        requests.push_back(req);
-                        r = respond;
-                    }
-                    for (const auto& chunk : r(req)) pty.write(chunk);
-                }
-            }
-        });
+        link.responder = [this](const Bytes& written, testsupport::MemoryLink& l) {
+            const Bytes req = frames34::Unstuff(written);
+            requests.push_back(req);
+            for (const auto& chunk : respond(req)) l.Send(chunk);
+        };
     }
-    void TearDown() override {
-        stop = true;
-        peer.join();
-    }
-    void Respond(std::function<std::vector<Bytes>(const Bytes&)> f) {
-        std::lock_guard<std::mutex> l(m);
-        respond = std::move(f);
-    }
-    std::vector<Bytes> Requests() {
-        std::lock_guard<std::mutex> l(m);
-        return requests;
-    }
+    void Respond(std::function<std::vector<Bytes>(const Bytes&)> f) { respond = std::move(f); }
+    const std::vector<Bytes>& Requests() const { return requests; }
 };
 
 // A meter answering every read with result 0 and `data`, echoing the packet number.
@@ -175,10 +97,8 @@ TEST_F(MeterFixture, LastRejectionIsReportedWhenNothingValidArrives) {
         {"request echo", [](const Bytes& r) { return Stuff(r); }, 250},
         {"bad frame check", [](const Bytes& r) { Bytes b = Reply(12345, 4, r[8] & 0x0F, 3, {0x00, 1}); b.back() ^= 1; return b; }, 254},
         {"bad payload sum", [](const Bytes& r) {
-             Bytes p = {0x00, 0x01, 0x77};  // the sum should be 0x01
-             Bytes f(kFrameBufferSize);
-             f.resize(static_cast<std::size_t>(BuildMeterFrame(12345, 4, static_cast<std::uint8_t>(0x80 | (r[8] & 0x0F)), 3, p.data(), 3, f.data())));
-             return Stuff(f);
+             // The sum should be 0x01.
+             return Stuff(frames34::MeterFrame(12345, 4, static_cast<std::uint8_t>(0x80 | (r[8] & 0x0F)), 3, {0x00, 0x01, 0x77}));
          }, 252},
     };
     for (const auto& c : cases) {
@@ -204,11 +124,7 @@ TEST_F(MeterFixture, NumberZeroLearnsTheMeterThenRefusesAnother) {
     int calls = 0;
     Respond([&calls](const Bytes& r) {
         const std::uint32_t who = calls++ == 0 ? 12345 : 54321;
-        Bytes p = {0x00, 0x29, 0x07};
-        p.push_back(Sum8(p.data(), 3));
-        Bytes f(kFrameBufferSize);
-        f.resize(static_cast<std::size_t>(BuildMeterFrame(who, 0x0104, static_cast<std::uint8_t>(0x80 | (r[8] & 0x0F)), 3, p.data(), 4, f.data())));
-        return std::vector<Bytes>{Stuff(f)};
+        return std::vector<Bytes>{Reply(who, 0x0104, r[8] & 0x0F, 3, {0x00, 0x29, 0x07})};
     });
     std::uint8_t level = 0;
     ASSERT_TRUE(meter.GetLoraPower(level));
@@ -351,17 +267,72 @@ TEST_F(MeterFixture, ResultTexts) {
 }
 
 TEST(MeterEnvelopes, ExitTransparentModeTravelsInsideAPLCEnvelope) {
-    testsupport::PtyPair pty;
-    links::TRS232_Communication link;
-    link.DevicePath = pty.slavePath();
-    ASSERT_TRUE(link.Open());
+    testsupport::MemoryLink link;
     TPLC_MeterExchange plc(&link);
     plc.Destination = 300;
     TMeter meter(&plc);
     ASSERT_TRUE(meter.ExitTransparentMode());
-    const Bytes got = pty.read(1000, 22);
     Bytes expected = {0xCA, 0x12, 0x00, 0x00, 0x60, 0x01, 0x00, 0x01, 0x08, 0x07, 0x01, 0x00, 0x00, 0x00, 0x2C, 0x01,
                       0x2A, 0x2A, 0x2A, 0x2A, 0x2A};
     expected.push_back(Sum8(expected.data() + 1, expected.size() - 1));
-    EXPECT_EQ(got, expected);
+    ASSERT_EQ(link.Written().size(), 1u);
+    EXPECT_EQ(link.Written()[0], expected);
+}
+
+TEST(MeterEnvelopes, EveryExchangeCarriesTheSameRequestAndHandsBackAnUnstuffedReply) {
+    // The first state request of meter 12345, version 4, in clear, and a
+    // state record whose bytes need both stuffings on the way back.
+    const Bytes request = {0x7E, 0x02, 0x39, 0x30, 0x00, 0x00, 0x04, 0x00, 0x01, 0x03, 0x09, 0x09, 0x3E, 0x18};
+    const MeterState state = {0x7E, 0x7D, 0x7A, 0x73, 0xCA, 0x5E, 0x5D, 0x11, 0x22, 0x00, 0xFF, 0x01};
+    const Bytes reply = Stuff(frames34::ReplyFrame(12345, 4, 1, 3, frames34::Concat({{0x00, 0x09}, Bytes(state.begin(), state.end())})));
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<TMeterExchange>(links::TCommunication*)> make;
+        Bytes sent;
+        Bytes answer;
+    } cases[] = {
+        {"direct", [](links::TCommunication* l) { return std::make_unique<TDirect_MeterExchange>(l); }, request, reply},
+        {"radio route 12;34",
+         [](links::TCommunication* l) {
+             auto rf = std::make_unique<TRF_Route_MeterExchange>(l);
+             EXPECT_TRUE(rf->SetRoute("12;34;12345"));
+             return rf;
+         },
+         frames34::Concat({{0x7A, 0x22, 0x0C, 0x00, 0x22, 0x00, 0x39, 0x30, 0x00, 0x0E, 0x08}, request, {0x63, 0xC6}}),
+         frames34::RFReply({12, 34, 12345}, reply)},
+        {"PLC modem 300",
+         [](links::TCommunication* l) {
+             auto plc = std::make_unique<TPLC_MeterExchange>(l);
+             plc->Destination = 300;
+             return plc;
+         },
+         frames34::Concat({{0xCA, 0x1B, 0x00, 0x00, 0x60, 0x01, 0x00, 0x01, 0x08, 0x07, 0x01, 0x00, 0x00, 0x00, 0x2C, 0x01},
+                           request, {0x13}}),
+         frames34::PLCReply(reply)},
+    };
+    for (const auto& c : cases) {
+        testsupport::MemoryLink link;
+        link.Timeout = 300;
+        link.responder = [&c](const Bytes&, testsupport::MemoryLink& l) { l.Send(c.answer); };
+        auto exchange = c.make(&link);
+        TMeter meter(exchange.get());
+        meter.MeterNumber = 12345;
+        meter.MeterVersion = 4;
+        MeterState got{};
+        EXPECT_TRUE(meter.GetState(got)) << c.name << ": " << TMeter::ResultText(meter.ResultCode);
+        EXPECT_EQ(got, state) << c.name;
+        ASSERT_EQ(link.Written().size(), 1u) << c.name;
+        EXPECT_EQ(link.Written()[0], c.sent) << c.name;
+    }
+}
+
+TEST_F(MeterFixture, NoTriesSendNothingAndKeepTheLastResult) {
+    Respond([](const Bytes& r) { return std::vector<Bytes>{Reply(12345, 4, r[8] & 0x0F, 3, {0x07})}; });
+    std::uint8_t level = 0;
+    EXPECT_FALSE(meter.GetLoraPower(level));
+    EXPECT_EQ(meter.ResultCode, 7);
+    link.TryCount = 0x100;  // only the low 8 bits count: no try at all
+    EXPECT_FALSE(meter.GetLoraPower(level));
+    EXPECT_EQ(meter.ResultCode, 7);
+    EXPECT_EQ(Requests().size(), 1u);
 }

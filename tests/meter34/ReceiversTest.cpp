@@ -9,10 +9,11 @@
 #include "meter34/CRCUtils.h"
 #include "meter34/FCS16.h"
 #include "meter34/MeterExchange.h"
+#include "tests/support/MeterFrames.h"
 #include "tests/support/Pty.h"
 
 using namespace meter34;
-using Bytes = std::vector<std::uint8_t>;
+using frames34::Bytes;
 using namespace std::chrono_literals;
 
 namespace {
@@ -22,7 +23,10 @@ struct SerialFixture : ::testing::Test {
     links::TRS232_Communication serial;
     void SetUp() override {
         serial.DevicePath = pty.slavePath();
-        serial.BaudRate = 9600;
+        // A slow line: a try may last twice its time-out plus the line time
+        // of the longest frame, which leaves room for the dribbled replies
+        // below (a pseudo-terminal itself has no speed).
+        serial.BaudRate = 1200;
         ASSERT_TRUE(serial.Open()) << serial.LastError();
     }
     // Writes the bytes one by one with a gap, from another thread.
@@ -37,21 +41,9 @@ struct SerialFixture : ::testing::Test {
     }
 };
 
-Bytes Reply(std::uint32_t number, const Bytes& payload) {
-    Bytes out(kFrameBufferSize);
-    out.resize(static_cast<std::size_t>(BuildMeterFrame(number, 4, 0x81, 0x03, payload.data(), static_cast<int>(payload.size()), out.data())));
-    return out;
-}
+Bytes Reply(std::uint32_t number, const Bytes& payload) { return frames34::MeterFrame(number, 4, 0x81, 0x03, payload); }
 
-Bytes PLCFrame(std::uint8_t letter, const Bytes& data) {
-    Bytes f;
-    f.reserve(data.size() + 6);
-    for (std::uint8_t b : {std::uint8_t{0xCA}, static_cast<std::uint8_t>(data.size() + 2), std::uint8_t{0}, std::uint8_t{0}, letter})
-        f.push_back(b);
-    for (std::uint8_t b : data) f.push_back(b);
-    f.push_back(Sum8(f.data() + 1, f.size() - 1));
-    return f;
-}
+using frames34::PLCFrame;
 
 }  // namespace
 
@@ -81,9 +73,7 @@ TEST_F(SerialFixture, SilenceEndsTheDirectReceive) {
 
 TEST_F(SerialFixture, RouteTimeoutGrowsWithTheNumberOfAddresses) {
     // A reply envelope that starts 350 ms after the request.
-    Bytes raw = {0x7A, 0x20, 0x01, 0x00, 0x02, 0x00, 0x39, 0x30, 0x80, 0x00, 0x08};
-    raw.resize(raw.size() + 2);
-    PutFcs16(raw.data(), raw.size() - 2);
+    const Bytes raw = frames34::RFReply({1, 2, 12345}, {});
     serial.Timeout = 150;
     for (const char* route : {"1;2;12345", "12345"}) {
         TRF_Route_MeterExchange rf(&serial);

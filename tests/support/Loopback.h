@@ -20,6 +20,8 @@ public:
     void send(const std::vector<std::uint8_t>& bytes);
     std::vector<std::uint8_t> receive(int ms, std::size_t atLeast = SIZE_MAX);
     void closeClient();
+    // The accepted connection's descriptor (-1 when none).
+    int clientFd() const { return client_; }
     void closeListener();
 
 private:

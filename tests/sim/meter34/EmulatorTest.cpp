@@ -82,16 +82,10 @@ Bytes ReadReply(Line& line, Front front) {
 }
 
 Bytes NodeQuery(std::uint16_t index) {
-    Bytes q = {0xCA, 0x05, 0x00, 0x00, 0x69, 0x00, static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(index >> 8)};
-    q.push_back(meter34::Sum8(q.data() + 1, q.size() - 1));
-    return q;
+    return frames34::PLCFrame(0x69, {0x00, static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(index >> 8)});
 }
 
-Bytes PLCWrap(std::uint16_t modem, const Bytes& frame) {
-    std::uint8_t out[meter34::kFrameBufferSize];
-    const int n = meter34::BuildPLCEnvelope(modem, frame.data(), static_cast<int>(frame.size()), out);
-    return Bytes(out, out + n);
-}
+Bytes PLCWrap(std::uint16_t modem, const Bytes& frame) { return frames34::PLCRequest(modem, frame); }
 
 struct Started {
     explicit Started(Config c) : emu(std::move(c)) {

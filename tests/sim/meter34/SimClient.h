@@ -1,7 +1,7 @@
 #pragma once
 // A bare-bones client of a version 3/4 meter for the emulator's tests, built
-// from the pure codecs only: frames are built, stuffed, unstuffed and checked
-// here, so the tests do not lean on the program's own receivers.
+// by hand over the codecs' checks (tests/support/MeterFrames.h), so the tests
+// do not lean on the program's own receivers.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -19,7 +19,7 @@
 
 #include "meter34/CRCUtils.h"
 #include "meter34/FCS16.h"
-#include "meter34/MeterExchange.h"
+#include "tests/support/MeterFrames.h"
 
 namespace simtest {
 
@@ -29,24 +29,13 @@ using meter34::Key4;
 // Generous: the tests run on a loaded two-core machine.
 constexpr int kReplyMs = 5000;
 
-inline Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using frames34::Concat;
 
 // A request frame, stuffed: payload = command bytes; the sum is appended and
 // the whole payload enciphered when key is given.
 inline Bytes Request(std::uint32_t number, std::uint16_t version, std::uint8_t packet, std::uint8_t type, Bytes payload,
                      const Key4* key = nullptr) {
-    payload.push_back(meter34::Sum8(payload.data(), payload.size()));
-    if (key) meter34::Cipher(payload.data(), payload.size(), *key);
-    std::uint8_t frame[meter34::kMaxFrame];
-    const int n = meter34::BuildMeterFrame(number, version, packet, static_cast<std::uint8_t>(type | (key ? 0x80 : 0)),
-                                           payload.data(), static_cast<int>(payload.size()), frame);
-    Bytes out(static_cast<std::size_t>(2 * n));
-    out.resize(static_cast<std::size_t>(meter34::StuffFrame(frame, n, out.data())));
-    return out;
+    return frames34::Stuff(frames34::RequestFrame(number, version, packet, type, std::move(payload), key));
 }
 
 struct Reply {
@@ -65,9 +54,8 @@ struct Reply {
 // Decodes one stuffed meter frame (start flag first).
 inline std::optional<Reply> DecodeFrame(Bytes stuffed, const Key4* key = nullptr) {
     if (stuffed.empty() || stuffed[0] != 0x7E) return std::nullopt;
-    int n = static_cast<int>(stuffed.size());
-    meter34::UnstuffFrame(stuffed.data(), n);
-    stuffed.resize(static_cast<std::size_t>(n));
+    stuffed = frames34::Unstuff(stuffed);
+    const int n = static_cast<int>(stuffed.size());
     if (n < 12 || n != stuffed[1] + 12) return std::nullopt;
     Reply r;
     r.checkOk = meter34::CheckFcs16(stuffed.data(), static_cast<std::size_t>(n - 2));
@@ -267,12 +255,7 @@ public:
         open_ = false;
         // The close packet carries no command: its payload is the sum of nothing.
         packet_ = static_cast<std::uint8_t>((packet_ + 1) & 0x0F);
-        std::uint8_t frame[32];
-        const std::uint8_t sum = 0;
-        const int n = meter34::BuildMeterFrame(number_, version_, packet_, 2, &sum, 1, frame);
-        Bytes stuffed(64);
-        stuffed.resize(static_cast<std::size_t>(meter34::StuffFrame(frame, n, stuffed.data())));
-        line_.write(stuffed);
+        line_.write(frames34::Stuff(frames34::MeterFrame(number_, version_, packet_, 2, {0x00})));
         const auto frames = SplitFrames(line_.readFrames(1, replyMs));
         if (frames.empty()) return 0xFF;
         const auto r = DecodeFrame(frames.front());

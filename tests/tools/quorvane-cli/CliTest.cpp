@@ -2,8 +2,12 @@
 // the Russian reasons of failures, against the in-process emulator.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "sim/meter34/Emulator.h"
 #include "tests/support/Child.h"
+#include "tests/support/Loopback.h"
 
 using testchild::Child;
 
@@ -59,7 +63,6 @@ TEST_F(Cli, FailuresExitWithOneAndTheReason) {
         {{"--key-a", "5", "contactor", "on"}, "Ошибка открытия доступа: Ошибка доступа\n"},
         {{"--meter", "999", "--tries", "1", "datetime"}, "Ошибка чтения даты и времени: Устройство не ответило на запрос\n"},
         {{"energy", "12", "0", "2001-01-01", "1"}, "Ошибка: Нет данных\n"},
-        {{"--meter", "0", "datetime"}, "Не указан номер счетчика\n"},
     };
     for (const auto& k : cases) {
         auto c = Run(k.args);
@@ -83,6 +86,9 @@ TEST_F(Cli, WrongUsageExitsWithTwoBeforeTouchingTheLine) {
         {"--serial", "x", "--controller", "p", "datetime"},            // a controller needs plc or rf
         {"--tcp", "1.2.3.4", "datetime"},
         {"--serial", "x", "plc-list"},
+        {"--serial", "x", "--meter", "1", "--tries", "0", "datetime"},  // no try would send nothing
+        {"--serial", "x", "--meter", "1", "--extra-timeout", "-1", "datetime"},
+        {"--serial", "x", "--meter", "1", "--extra-timeout", "soon", "datetime"},
     };
     for (const auto& args : cases) {
         std::vector<std::string> argv = {QUORVANE_CLI};
@@ -92,6 +98,55 @@ TEST_F(Cli, WrongUsageExitsWithTwoBeforeTouchingTheLine) {
         EXPECT_FALSE(c.err.empty());
     }
     EXPECT_EQ(emu.counters().bytesIn, 0u);
+}
+
+TEST_F(Cli, MeterNumberZeroIsRefusedBeforeThePortOpensWhereANumberIsNeeded) {
+    testsupport::LoopbackServer server;
+    const std::string tcp = "127.0.0.1:" + std::to_string(server.port());
+    // "RS485/ОПТО/RF", "RF-Маршрутизация" and "TCP->RF-Маршрутизация" address the meter by its number.
+    const std::vector<std::vector<std::string>> cases = {
+        {"--serial", emu.slavePath(), "--meter", "0", "datetime"},
+        {"--serial", emu.slavePath(), "datetime"},
+        {"--serial", emu.slavePath(), "--via", "rf", "--route", "7", "state"},
+        {"--tcp", tcp, "--via", "rf", "contactor", "on"},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> argv = {QUORVANE_CLI};
+        argv.insert(argv.end(), args.begin(), args.end());
+        Child c(argv);
+        EXPECT_EQ(Finish(c), 2) << c.err;
+        EXPECT_NE(c.err.find("Не указан номер счетчика"), std::string::npos) << c.err;
+    }
+    EXPECT_EQ(emu.counters().bytesIn, 0u);
+    EXPECT_FALSE(server.accept(100));  // nobody connected
+}
+
+TEST(CliTcp, ExtraTimeoutReplacesTheTwentySecondsOfATcpLink) {
+    // A peer that takes the connection and never answers.
+    testsupport::LoopbackServer server;
+    const auto t0 = std::chrono::steady_clock::now();
+    Child c({QUORVANE_CLI, "--tcp", "127.0.0.1:" + std::to_string(server.port()), "--meter", "12345", "--timeout",
+             "300", "--tries", "1", "--extra-timeout", "0", "datetime"});
+    EXPECT_EQ(c.Wait(60000), 1);
+    EXPECT_EQ(c.err, "Ошибка чтения даты и времени: Устройство не ответило на запрос\n");
+    // Without the option the wait alone would be 20.3 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
+}
+
+TEST(CliTcp, APeerThatHangsUpIsALostConnection) {
+    testsupport::LoopbackServer server;
+    std::thread peer([&server] {
+        ASSERT_TRUE(server.accept(10000));
+        EXPECT_FALSE(server.receive(10000, 1).empty());  // the request
+        server.closeClient();
+    });
+    const auto t0 = std::chrono::steady_clock::now();
+    Child c({QUORVANE_CLI, "--tcp", "127.0.0.1:" + std::to_string(server.port()), "--meter", "12345", "datetime"});
+    EXPECT_EQ(c.Wait(60000), 1);
+    peer.join();
+    EXPECT_EQ(c.err, "Потеряно подключение! Необходимо переподключиться\n");
+    // Not the 24 s of a reply wait (4000 ms and the 20 s of a TCP link), twice.
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
 }
 
 TEST(CliPlc, ListsTheMetersBehindTheStation) {
