@@ -2,23 +2,30 @@
 
 namespace manager::core {
 
+bool ReadClock(OperationContext& ctx, common::DateTime& clock) {
+    if (!ctx.Meter().GetDateTime(clock)) return ctx.Fail("Ошибка чтения даты и времени: ");
+    return ctx.Succeed("Дата и время счетчика: " + ctx.Formats.Date(clock) + " " + ctx.Formats.Time(clock));
+}
+
+bool WriteClock(OperationContext& ctx, const common::DateTime& clock) {
+    if (!ctx.Meter().SetDateTime(clock)) return ctx.Fail("Ошибка записи даты и времени: ");
+    return ctx.Succeed("Время установлено");
+}
+
+bool CorrectClock(OperationContext& ctx, const common::DateTime& clock) {
+    if (!ctx.Meter().SetDateTime(clock)) return ctx.Fail("Ошибка корректировки даты и времени: ");
+    return ctx.Succeed("Время установлено");
+}
+
 bool ReadDateTime(OperationContext& ctx) {
-    common::DateTime t;
-    if (!ctx.Meter().GetDateTime(t)) return ctx.Fail("Ошибка чтения даты и времени: ");
-    return ctx.Succeed("Дата и время счетчика: " + ctx.Formats.Date(t) + " " + ctx.Formats.Time(t));
+    common::DateTime clock;
+    return ReadClock(ctx, clock);
 }
 
-bool WriteDateTime(OperationContext& ctx) {
-    // The computer's local time at the moment of sending.
-    if (!ctx.Meter().SetDateTime(common::DateTime::now())) return ctx.Fail("Ошибка записи даты и времени: ");
-    return ctx.Succeed("Время установлено");
-}
-
-bool CorrectDateTime(OperationContext& ctx) {
-    // The correction goes out without access, whatever the access fields hold.
-    if (!ctx.Meter().SetDateTime(common::DateTime::now())) return ctx.Fail("Ошибка корректировки даты и времени: ");
-    return ctx.Succeed("Время установлено");
-}
+// Both send the computer's local time at the moment of sending; the
+// correction goes out without access, whatever the access fields hold.
+bool WriteDateTime(OperationContext& ctx) { return WriteClock(ctx, common::DateTime::now()); }
+bool CorrectDateTime(OperationContext& ctx) { return CorrectClock(ctx, common::DateTime::now()); }
 
 namespace {
 

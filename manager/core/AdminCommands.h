@@ -28,9 +28,16 @@ struct CommandRow {
 
 std::span<const CommandRow> AdminCommandRows();
 
-// The clock commands, for callers outside the table.
+// The clock commands of the table: "Чтение даты и времени", "Запись даты и
+// времени" (the computer's current time, inside access), "Корректировка
+// времени" (the same without access).
 bool ReadDateTime(OperationContext& ctx);
-bool WriteDateTime(OperationContext& ctx);    // the computer's current time, inside access
-bool CorrectDateTime(OperationContext& ctx);  // the same without access
+bool WriteDateTime(OperationContext& ctx);
+bool CorrectDateTime(OperationContext& ctx);
+
+// The same with the clock given or returned, for the command-line tool.
+bool ReadClock(OperationContext& ctx, common::DateTime& clock);
+bool WriteClock(OperationContext& ctx, const common::DateTime& clock);
+bool CorrectClock(OperationContext& ctx, const common::DateTime& clock);
 
 }  // namespace manager::core

@@ -124,25 +124,23 @@ void Session::Fail(const std::string& prefix) {
     throw Failure{prefix + text};
 }
 
-void Session::WithAccess(const std::function<bool()>& op, const std::string& prefix) {
-    TMeter& m = meter();
-    if (!m.OpenSession(static_cast<std::uint8_t>(options_.level), options_.password, options_.keyA, options_.keyB)) {
-        std::uint8_t code = 0;
-        std::string text;
-        m.GetResultText(code, text);
-        m.CloseSession();
-        if (!c_.Link->Connected) throw Failure{kLostLink};
-        throw Failure{"Ошибка открытия доступа: " + text};
-    }
-    const bool ok = op();
-    std::uint8_t code = 0;
-    std::string text;
-    m.GetResultText(code, text);
-    m.CloseSession();
+manager::core::AccessValues Session::Access() const {
+    return {std::to_string(options_.level), std::to_string(options_.password), std::to_string(options_.keyA),
+            std::to_string(options_.keyB)};
+}
+
+std::string Session::Run(const manager::core::MeterOperation& operation, bool withAccess) {
+    manager::core::OperationContext ctx(c_, common::NoHooks(), common::Formats());
+    const bool ok = withAccess ? manager::core::WithAccess(ctx, Access(), operation) : operation(ctx);
     if (!ok) {
         if (!c_.Link->Connected) throw Failure{kLostLink};
-        throw Failure{prefix + text};
+        throw Failure{ctx.StatusText};
     }
+    return ctx.StatusText;
+}
+
+void Session::WithAccess(const std::function<bool()>& op, const std::string& prefix) {
+    Run([&](manager::core::OperationContext& ctx) { return op() || ctx.Fail(prefix); }, true);
 }
 
 // ---- the command table ----

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/core/DateTime.h"
+#include "manager/core/Access.h"
 #include "meter34/MeterConnection.h"
 
 namespace qcli {
@@ -93,9 +94,15 @@ public:
     // Throws the failure of the last request: prefix and the meter layer's
     // reason, or the lost-connection text when the link is gone.
     [[noreturn]] void Fail(const std::string& prefix);
+    // Runs an operation of the window's core, inside an access session
+    // (opened with --level --password --key-a --key-b, always closed again)
+    // when withAccess; returns its result text, throws its failure.
+    std::string Run(const manager::core::MeterOperation& operation, bool withAccess = false);
     // Runs a changing command inside an access session that is always closed
     // again; a failure throws with prefix.
     void WithAccess(const std::function<bool()>& op, const std::string& prefix);
+    // The access fields the options give.
+    manager::core::AccessValues Access() const;
 
 private:
     const Options& options_;

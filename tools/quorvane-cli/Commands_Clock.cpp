@@ -1,14 +1,17 @@
 // The meter clock: read, set inside an access session, correct without one.
 #include "Cli.h"
+#include "manager/core/AdminCommands.h"
 
 namespace qcli {
 
 namespace {
 
+using manager::core::OperationContext;
+
 void ReadClock(Session& s, Output& out) {
-    DateTime now;
-    if (!s.meter().GetDateTime(now)) s.Fail("Ошибка чтения даты и времени: ");
-    out.Field("datetime", Text(now));
+    DateTime clock;
+    s.Run([&](OperationContext& ctx) { return manager::core::ReadClock(ctx, clock); });
+    out.Field("datetime", Text(clock));
 }
 
 Action SetClock(const Args& a) {
@@ -16,17 +19,18 @@ Action SetClock(const Args& a) {
     const DateTime when = given ? Date(a[0]) : DateTime{};
     return [given, when](Session& s, Output& out) {
         const DateTime clock = given ? when : DateTime::now();
-        s.WithAccess([&] { return s.meter().SetDateTime(clock); }, "Ошибка записи даты и времени: ");
+        const std::string result =
+            s.Run([&](OperationContext& ctx) { return manager::core::WriteClock(ctx, clock); }, true);
         out.Field("datetime", Text(clock));
-        out.Field("result", "Время установлено");
+        out.Field("result", result);
     };
 }
 
 void CorrectClock(Session& s, Output& out) {
-    const DateTime now = DateTime::now();
-    if (!s.meter().SetDateTime(now)) s.Fail("Ошибка корректировки даты и времени: ");
-    out.Field("datetime", Text(now));
-    out.Field("result", "Время установлено");
+    const DateTime clock = DateTime::now();
+    const std::string result = s.Run([&](OperationContext& ctx) { return manager::core::CorrectClock(ctx, clock); });
+    out.Field("datetime", Text(clock));
+    out.Field("result", result);
 }
 
 }  // namespace
