@@ -8,9 +8,21 @@
 
 #include "manager/core/Operation.h"
 
+class QAction;
 class QWidget;
 
 namespace manager {
+
+// The menus of the main window, in their order on the menu bar.
+enum class MainMenu { Connection, Parametrization, Admin, Service };
+
+// Places of the items of the menu "Параметризация" (hundreds are the groups
+// that separator lines divide).
+namespace ParametrizationItem {
+constexpr int ReadParameters = 100, WriteParameters = 101;
+constexpr int LoadConfiguration = 200, SaveConfiguration = 201, ExportConfiguration = 202;
+constexpr int ParametrizationProtocol = 300, SaveCurrentValues = 301;
+}  // namespace ParametrizationItem
 
 class TPageHost {
 public:
@@ -35,6 +47,10 @@ public:
     virtual void AddLogLine(const QString& text) = 0;
     // The parent of the dialogs and boxes a page opens.
     virtual QWidget* DialogParent() = 0;
+    // Puts a page's action into a main menu at its place: items are kept in
+    // the order of place, with a separator line between places of different
+    // hundreds. The menu appears with its first item.
+    virtual void AddMenuItem(MainMenu menu, int place, QAction* action) = 0;
 };
 
 }  // namespace manager

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "Unit1_Addressing.h"
 #include "Unit1_Commands.h"
@@ -69,6 +70,30 @@ QMenu* TFrmMain::MenuOf(MainMenu which) {
     return menus_[i];
 }
 
+void TFrmMain::AddMenuItem(MainMenu which, int place, QAction* action) {
+    QMenu* menu = MenuOf(which);
+    action->setProperty("menuPlace", place);
+    // Rebuild the menu in the order of places; separators between groups.
+    QList<QAction*> items;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) items << a;
+    items << action;
+    std::stable_sort(items.begin(), items.end(), [](QAction* a, QAction* b) {
+        return a->property("menuPlace").toInt() < b->property("menuPlace").toInt();
+    });
+    for (QAction* a : menu->actions()) {
+        menu->removeAction(a);
+        if (a->isSeparator() && a->parent() == menu) a->deleteLater();
+    }
+    int group = -1;
+    for (QAction* a : items) {
+        const int g = a->property("menuPlace").toInt() / 100;
+        if (group >= 0 && g != group) menu->addSeparator();
+        group = g;
+        menu->addAction(a);
+    }
+}
+
 void TFrmMain::BuildMenus() {
     QMenu* connection = MenuOf(MainMenu::Connection);
     OpenCommunication1 = connection->addAction(QStringLiteral("Подключиться..."));
@@ -82,10 +107,7 @@ void TFrmMain::BuildMenus() {
     connect(CloseCommunication1, &QAction::triggered, this, [this] { CloseCOMButtonClick(); });
     connect(exit, &QAction::triggered, this, [this] { close(); });
 
-    adminCommands_ = new TAdminCommands(
-        *host_,
-        [this](core::CommandMenu m) { return MenuOf(m == core::CommandMenu::Admin ? MainMenu::Admin : MainMenu::Service); },
-        this);
+    adminCommands_ = new TAdminCommands(*host_, this);
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

@@ -73,8 +73,9 @@ public:
     TPageHost& Host() { return *host_; }
 
     // The main menu in its fixed order; a menu appears once something is put in it.
-    enum class MainMenu { Connection, Parametrization, Admin, Service };
     QMenu* MenuOf(MainMenu which);
+    // See TPageHost::AddMenuItem.
+    void AddMenuItem(MainMenu menu, int place, QAction* action);
 
     meter34::TMeterConnection Connection;
     ProgramSettings Settings;

@@ -3,13 +3,11 @@
 // функции", built from the command table of the core (manager/core/AdminCommands.h).
 
 #include <QObject>
-#include <functional>
 #include <vector>
 
 #include "manager/core/AdminCommands.h"
 
 class QAction;
-class QMenu;
 
 namespace manager {
 
@@ -18,8 +16,8 @@ class TPageHost;
 class TAdminCommands : public QObject {
     Q_OBJECT
 public:
-    // Puts every command into the menu menuFor gives for its row.
-    TAdminCommands(TPageHost& host, const std::function<QMenu*(core::CommandMenu)>& menuFor, QObject* parent = nullptr);
+    // Puts every command into its menu, in the order of the table.
+    explicit TAdminCommands(TPageHost& host, QObject* parent = nullptr);
 
     // Every command needs a connection.
     void SetConnected(bool connected);

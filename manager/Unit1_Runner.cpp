@@ -45,6 +45,7 @@ public:
     void SetStep(const QString& text) override { common::ui::SetStep(text); }
     void AddLogLine(const QString& text) override { w_.addressingPage_->AddLogLine(text); }
     QWidget* DialogParent() override { return &w_; }
+    void AddMenuItem(MainMenu menu, int place, QAction* action) override { w_.AddMenuItem(menu, place, action); }
 
 private:
     TFrmMain& w_;

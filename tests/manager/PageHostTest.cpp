@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -44,6 +43,9 @@ public:
     void SetStep(const QString&) override {}
     void AddLogLine(const QString& text) override { log << text; }
     QWidget* DialogParent() override { return nullptr; }
+    void AddMenuItem(manager::MainMenu, int place, QAction* action) override { menu.emplace_back(place, action); }
+
+    std::vector<std::pair<int, QAction*>> menu;
 
     meter34::TMeterConnection connection;
     std::vector<Run> runs;
@@ -71,11 +73,13 @@ struct PageHost : ::testing::Test, testsupport::WindowTestEnvironment {
 
 TEST_F(PageHost, TheCommandMenusRunTheirRowsThroughTheHost) {
     Start(sim34::Front::Direct, meter34::kSerial);
-    QMenuBar bar;
-    manager::TAdminCommands commands(host, [&](manager::core::CommandMenu) { return bar.addMenu("m"); });
+    manager::TAdminCommands commands(host);
     commands.SetConnected(true);
-    auto* write = bar.findChild<QAction*>("WriteDateTime1");
-    auto* read = bar.findChild<QAction*>("ReadDateTime1");
+    auto* write = commands.findChild<QAction*>("WriteDateTime1");
+    auto* read = commands.findChild<QAction*>("ReadDateTime1");
+    ASSERT_EQ(host.menu.size(), 3u);
+    EXPECT_EQ(host.menu[0].second, read);
+    EXPECT_LT(host.menu[0].first, host.menu[1].first);
     ASSERT_TRUE(write && read);
     write->trigger();
     read->trigger();
