@@ -161,3 +161,71 @@ TEST(CliPlc, ListsTheMetersBehindTheStation) {
     EXPECT_NE(c.out.find("ID/ZNum: 300/12345\nID/ZNum: 301/777\nВыполнено!\n"), std::string::npos) << c.out;
     EXPECT_NE(c.out.find("datetime: "), std::string::npos) << c.out;
 }
+
+TEST_F(Cli, ServiceCommandsPrintTheTextOfTheirMenuItems) {
+    emu.withMeter([](sim34::MeterModel& m) {
+        m.state().aMinusAllowance = 1;
+        m.calibrationMs = 50;
+    });
+    auto c = Run({"init-memory", "calibrate", "time-check", "indicator-check", "checks-off", "clear-tamper",
+                  "a-minus-check", "a-minus-check", "backlight", "off", "leave-plc", "set-password", "2", "4294967295",
+                  "backlight", "on", "transparent", "exit-transparent"});
+    ASSERT_EQ(Finish(c), 0) << c.err;
+    EXPECT_EQ(c.out,
+              "result: Инициализация памяти выполнена\n"
+              "result: Калибровка выполнена\n"
+              "result: Режим проверки времени активен\n"
+              "result: Режим проверки индикатора активен\n"
+              "result: Выход из режимов проверки выполнен\n"
+              "result: Сброс индикации внешних воздействий выполнен\n"
+              "result: Команда установки режима поверки А- выполнена! Длительность сессии 1 час.\r\nОсталось 0 команд\n"
+              "result: Превышен лимит установки режима поверки А-\n"
+              "result: Смена режима подсветки выполнена\n"
+              "result: Команда покинуть PLC-сеть выполнена\n"
+              "result: Пароль доступа записан\n"
+              "result: Смена режима подсветки выполнена\n"
+              "result: Переход в прозрачный режим выполнен\n"
+              "result: Выход из прозрачного режима выполнен\n");
+    EXPECT_TRUE(c.err.empty()) << c.err;
+    EXPECT_EQ(emu.password(2), 0xFFFFFFFFu);
+    emu.withMeter([](sim34::MeterModel& m) { EXPECT_EQ(m.state().backlight, 1); });
+
+    auto keys = Run({"--json", "set-keys", "7", "-8"});
+    ASSERT_EQ(Finish(keys), 0) << keys.err;
+    EXPECT_EQ(keys.out, "{\"command\":\"set-keys\",\"ok\":true,\"result\":\"Ключи доступа записаны\"}\n");
+    EXPECT_EQ(emu.keyA(), 7u);
+    EXPECT_EQ(emu.keyB(), 0xFFFFFFF8u);
+}
+
+TEST_F(Cli, ServiceCommandsFailWithTheWindowsTextAndExitCodes) {
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+        const char* err;  // the whole of stderr, or its start for a usage error
+    } cases[] = {
+        {{"--key-a", "5", "time-check"}, 1, "Ошибка открытия доступа: Ошибка доступа\n"},
+        {{"--password", "9", "set-keys", "1", "1"}, 1, "Ошибка открытия доступа: Ошибка доступа\n"},
+        {{"--level", "2", "--password", "2", "set-password", "1", "5"}, 1,
+         "Ошибка записи пароля доступа: Нет прав доступа\n"},
+        {{"backlight", "maybe"}, 2, "quorvane-cli: backlight takes on or off\n"},
+        {{"set-password", "3", "1"}, 2, "quorvane-cli: LEVEL: \"3\" is not an integer in 1..2\n"},
+        {{"set-password", "1", "пароль"}, 2,
+         "quorvane-cli: Ошибка записи пароля доступа: неверное значение в поле «Уровень доступа/пароль»\n"},
+        {{"set-keys", "1", "4294967296"}, 2, "quorvane-cli: Ошибка записи ключей доступа: неверное значение в поле «Ключ Б»\n"},
+        {{"set-keys", "1"}, 2, "quorvane-cli: "},
+    };
+    for (const auto& k : cases) {
+        emu.clearLog();
+        auto c = Run(k.args);
+        EXPECT_EQ(Finish(c), k.rc) << c.out;
+        EXPECT_EQ(c.err.rfind(k.err, 0), 0u) << c.err;
+        if (k.rc == 2) {
+            EXPECT_TRUE(emu.rawInput().empty()) << c.err;  // refused before the port was opened
+        }
+    }
+    // A meter that refuses the calibration.
+    emu.forceResult(0x00, 14);
+    auto c = Run({"calibrate"});
+    EXPECT_EQ(Finish(c), 1);
+    EXPECT_EQ(c.err, "Ошибка выполнения калибровки: Ошибка устройства\n");
+}
