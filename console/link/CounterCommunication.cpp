@@ -162,28 +162,4 @@ std::string TCounterCommunication::LastFailureText() const {
     return "неожиданный ответ счетчика (код " + std::to_string(LastReplyCode) + ")";
 }
 
-SessionOutcome WithSession(TCounterCommunication& link, std::uint32_t meterNumber, std::uint32_t identifier,
-                           const std::function<bool()>& operation) {
-    link.EndSession();
-    SessionOutcome outcome;
-    try {
-        if (!link.Authorize(meterNumber, identifier)) {
-            outcome = SessionOutcome::AuthorizationFailed;
-        } else if (!TCounterCommunication::IsSupportedVersion(link.CounterVersion)) {
-            outcome = SessionOutcome::UnsupportedVersion;
-        } else {
-            outcome = operation() ? SessionOutcome::Done : SessionOutcome::OperationFailed;
-        }
-    } catch (const ComPortError&) {
-        // Close the session if the port still works; the first error is the one to report.
-        try {
-            link.EndSession();
-        } catch (const ComPortError&) {
-        }
-        throw;
-    }
-    link.EndSession();
-    return outcome;
-}
-
 }  // namespace console

@@ -22,14 +22,14 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     w->grab().save(out + "/ostrilon-main.png");
-    w->CommandMenu->popup(w->mapToGlobal(QPoint(60, 20)));
+    Menu("CommandMenu")->popup(w->mapToGlobal(QPoint(60, 20)));
     QTest::qWait(50);
-    w->CommandMenu->grab().save(out + "/ostrilon-menu-command.png");
-    w->ContactorMenu->popup(w->mapToGlobal(QPoint(300, 100)));
+    Menu("CommandMenu")->grab().save(out + "/ostrilon-menu-command.png");
+    Menu("ContactorMenu")->popup(w->mapToGlobal(QPoint(300, 100)));
     QTest::qWait(50);
-    w->ContactorMenu->grab().save(out + "/ostrilon-menu-contactor.png");
-    w->ContactorMenu->hide();
-    w->CommandMenu->hide();
+    Menu("ContactorMenu")->grab().save(out + "/ostrilon-menu-contactor.png");
+    Menu("ContactorMenu")->hide();
+    Menu("CommandMenu")->hide();
 
     console::TFrmParameters settings(w.get());
     settings.LoadFrom(w->Settings);
@@ -64,6 +64,15 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
     ConnectSerial(meter.startPty());
     AddressDefaultMeter();
     w->grab().save(out + "/ostrilon-main-connected.png");
+    // The menu again, its items now enabled.
+    Menu("CommandMenu")->popup(w->mapToGlobal(QPoint(60, 20)));
+    QTest::qWait(50);
+    Menu("CommandMenu")->grab().save(out + "/ostrilon-menu-command-connected.png");
+    Menu("DopChannel2Menu")->popup(w->mapToGlobal(QPoint(300, 100)));
+    QTest::qWait(50);
+    Menu("DopChannel2Menu")->grab().save(out + "/ostrilon-menu-channel2-connected.png");
+    Menu("DopChannel2Menu")->hide();
+    Menu("CommandMenu")->hide();
     w->RunCounterOperation("Чтение даты и времени счетчика", [] {
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* r = qobject_cast<common::ui::TFrmOperationProgress*>(top); r && r->isVisible())
