@@ -184,12 +184,7 @@ TEST_F(Session, ARefusedCommandFailsThroughTheWrapper) {
 
 TEST_F(Session, CurrencyIsReadEditedAndWritten) {
     QString shown;
-    testsupport::WhenDialogOpens("console::TFrmInputCurrency", [&](QWidget* d) {
-        auto& dlg = *static_cast<console::TFrmInputCurrency*>(d);
-        shown = dlg.CurrencyEdit->text();
-        dlg.CurrencyEdit->setText("KZT");
-        dlg.OKButton->click();
-    });
+    AnswerCurrencyEditor(shown, "KZT");
     Action("ChangeCurrencyAction")->trigger();
     EXPECT_EQ(shown, "RUB");
     EXPECT_EQ(titles.titles, (QStringList{"Чтение идентификатора валюты", "Запись идентификатора валюты"}));

@@ -27,6 +27,7 @@
 #include "common/core/Wait.h"
 #include "common/ui/FormatSettings.h"
 #include "common/ui/OperationProgress.h"
+#include "console/app/CurrencyEditor.h"
 #include "console/app/Main.h"
 #include "console/app/Main_Commands.h"
 #include "tests/support/qt/WindowTestEnvironment.h"
@@ -54,6 +55,17 @@ inline bool WaitFor(const std::function<bool()>& pred, int ms) {
         QThread::msleep(5);
     }
     return true;
+}
+
+// Once the currency editor opens: keeps what it shows in shown, types text
+// and presses OK.
+inline void AnswerCurrencyEditor(QString& shown, const QString& text) {
+    testsupport::WhenDialogOpens("console::TFrmInputCurrency", [&shown, text](QWidget* d) {
+        auto& dlg = *static_cast<console::TFrmInputCurrency*>(d);
+        shown = dlg.CurrencyEdit->text();
+        dlg.CurrencyEdit->setText(text);
+        dlg.OKButton->click();
+    });
 }
 
 // The texts of the recorded boxes, for messages of failed checks.

@@ -18,9 +18,8 @@
 #include "console/core/Session.h"
 #include "console/link/RS232Communication.h"
 #include "sim/counter5x/Emulator.h"
-#include "tests/support/qt/WindowTestEnvironment.h"
+#include "tests/console/app/Fixture.h"
 
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -105,12 +104,7 @@ TEST_F(PageHost, TheCommandMenuRunsItsRowsThroughTheHost) {
 
     // Read, edit in the dialog, write: two runs.
     QString shown;
-    testsupport::WhenDialogOpens("console::TFrmInputCurrency", [&](QWidget* d) {
-        auto& dlg = *static_cast<console::TFrmInputCurrency*>(d);
-        shown = dlg.CurrencyEdit->text();
-        dlg.CurrencyEdit->setText("KZT");
-        dlg.OKButton->click();
-    });
+    AnswerCurrencyEditor(shown, "KZT");
     currency->trigger();
     EXPECT_EQ(shown, "RUB");
     ASSERT_EQ(host.runs.size(), 4u);

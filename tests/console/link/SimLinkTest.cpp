@@ -14,6 +14,7 @@
 #include "console/link/TCPIPCommunication.h"
 #include "sim/counter5x/Emulator.h"
 #include "tests/console/link/MeterSide.h"
+#include "tests/console/link/SerialSim.h"
 
 using namespace std::chrono_literals;
 using console::core::SessionOutcome;
@@ -97,20 +98,7 @@ void RunEveryOperation(TCounterCommunication& link, sim5x::Emulator& meter) {
     EXPECT_TRUE(meter.cardMode());
 }
 
-struct SerialSim : ::testing::Test {
-    sim5x::Emulator meter;
-    console::TRS232Communication link;
-    void SetUp() override {
-        common::ResetTimings();
-        const std::string path = meter.startPty();
-        ASSERT_TRUE(link.Connect(path, 9600)) << link.SerialPort.OpenError();
-    }
-    void TearDown() override {
-        link.Disconnect();
-        meter.stop();
-        common::ResetTimings();
-    }
-};
+using SerialSim = testmeter::SerialSim;
 
 }  // namespace
 
