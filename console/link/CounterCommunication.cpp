@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "COMPort.h"
-
 namespace console {
 
 void TCounterCommunication::Scramble(std::uint8_t* data, int length) const {
