@@ -77,13 +77,17 @@ std::string CheckLoraPower(const LoraPowerValues& v) {
     return v.LoraPowerComboBox < 0 ? NotChosen("Мощность mW") : std::string();
 }
 
+// A write of values that cannot be sent fails before its exchange (the
+// dialogs check earlier still, before access is opened).
+bool Refused(OperationContext& ctx, const char* prefix, const std::string& reason) {
+    ctx.StatusText = prefix + reason;
+    return false;
+}
+
 }  // namespace
 
 bool ReadSpeed(OperationContext& ctx, SpeedValues& v) {
-    if (v.ChannelNumberComboBox < 0) {
-        ctx.StatusText = kSpeedReadError + NotChosen("Номер канала");
-        return false;
-    }
+    if (v.ChannelNumberComboBox < 0) return Refused(ctx, kSpeedReadError, NotChosen("Номер канала"));
     std::uint8_t speed = 0, type = 0;
     if (!ctx.Meter().GetSpeed(static_cast<std::uint8_t>(v.ChannelNumberComboBox), speed, type))
         return ctx.Fail(kSpeedReadError);
@@ -94,6 +98,7 @@ bool ReadSpeed(OperationContext& ctx, SpeedValues& v) {
 }
 
 bool WriteSpeed(OperationContext& ctx, const SpeedValues& v) {
+    if (const std::string reason = CheckSpeed(v); !reason.empty()) return Refused(ctx, kSpeedWriteError, reason);
     if (!ctx.Meter().SetSpeed(static_cast<std::uint8_t>(v.ChannelNumberComboBox),
                               static_cast<std::uint8_t>(v.ChannelSpeedComboBox),
                               static_cast<std::uint8_t>(v.ChannelTypeComboBox)))
@@ -121,6 +126,8 @@ bool ReadContactorTariffs(OperationContext& ctx, ContactorTariffValues& v) {
 }
 
 bool WriteContactorTariffs(OperationContext& ctx, const ContactorTariffValues& v) {
+    if (const std::string reason = CheckContactorTariffs(v); !reason.empty())
+        return Refused(ctx, kContactorWriteError, reason);
     if (!WriteStructure(ctx, kContactorTariffStructure, EncodeContactorTariffs(v), kContactorWriteError)) return false;
     return ctx.Succeed("Структура управления контактором по тарифам записана");
 }
@@ -142,10 +149,7 @@ bool ReadInternet(OperationContext& ctx, InternetValues& v) {
 
 bool WriteInternet(OperationContext& ctx, const InternetValues& v) {
     std::array<std::uint8_t, kApnSize> apn{};
-    if (!EncodeApn(v, apn)) {
-        ctx.StatusText = kApnWriteError + CheckInternet(v);
-        return false;
-    }
+    if (!EncodeApn(v, apn)) return Refused(ctx, kApnWriteError, CheckInternet(v));
     if (!WriteStructure(ctx, kApnStructure, apn, kApnWriteError)) return false;
     ctx.StatusText = "Структура APN записана";
     ctx.Hooks.SetStep(ctx.StatusText);
@@ -176,6 +180,7 @@ bool ReadPulses(OperationContext& ctx, PulsesValues& v) {
 }
 
 bool WritePulses(OperationContext& ctx, const PulsesValues& v) {
+    if (const std::string reason = CheckPulses(v); !reason.empty()) return Refused(ctx, kPulsesWriteError, reason);
     if (!WriteStructure(ctx, kPulsesStructure, EncodePulses(v), kPulsesWriteError)) return false;
     return ctx.Succeed("Число поверочных импульсов записано");
 }
@@ -195,6 +200,7 @@ bool ReadLoraPower(OperationContext& ctx, LoraPowerValues& v) {
 }
 
 bool WriteLoraPower(OperationContext& ctx, const LoraPowerValues& v) {
+    if (const std::string reason = CheckLoraPower(v); !reason.empty()) return Refused(ctx, kLoraWriteError, reason);
     if (!ctx.Meter().SetLoraPower(static_cast<std::uint8_t>(v.LoraPowerComboBox))) return ctx.Fail(kLoraWriteError);
     return ctx.Succeed("Мощность LORA установлена");
 }
@@ -214,6 +220,8 @@ std::string CheckKeys(const KeysValues& v) {
 }
 
 bool WriteUserPassword(OperationContext& ctx, const UserPasswordValues& v) {
+    if (const std::string reason = CheckUserPassword(v); !reason.empty())
+        return Refused(ctx, kPasswordWriteError, reason);
     std::int32_t password = 0;
     ParseNumber32(v.PasswordValueEdit, password);
     // The level is the number of the item chosen.
@@ -223,6 +231,7 @@ bool WriteUserPassword(OperationContext& ctx, const UserPasswordValues& v) {
 }
 
 bool WriteKeys(OperationContext& ctx, const KeysValues& v) {
+    if (const std::string reason = CheckKeys(v); !reason.empty()) return Refused(ctx, kKeysWriteError, reason);
     std::int32_t a = 0, b = 0;
     ParseNumber32(v.KeyAEdit, a);
     ParseNumber32(v.KeyBEdit, b);

@@ -44,7 +44,8 @@ bool WritePulses(OperationContext& ctx, const PulsesValues& v);
 bool ReadCalibration(OperationContext& ctx, CalibrationValues& v);
 bool ReadLoraPower(OperationContext& ctx, LoraPowerValues& v);
 bool WriteLoraPower(OperationContext& ctx, const LoraPowerValues& v);
-// The password and key writes assume checked values (CheckUserPassword, CheckKeys).
+// Every write refuses values it cannot send (the check of its dialog) before
+// its exchange; the dialogs check before access is opened already.
 bool WriteUserPassword(OperationContext& ctx, const UserPasswordValues& v);
 bool WriteKeys(OperationContext& ctx, const KeysValues& v);
 std::string CheckUserPassword(const UserPasswordValues& v);

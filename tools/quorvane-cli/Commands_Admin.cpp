@@ -2,10 +2,11 @@
 // table that have a command-line name (menu items without a dialog), and
 // the password and key writes of its two dialogs without a read. Each
 // prints the text the window's box would show ("result: ..."), or fails with
-// the error text.
+// the error text. The records of the other dialogs are records of get and set.
 #include <algorithm>
 
 #include "Cli.h"
+#include "Records.h"
 #include "manager/core/AdminCommands.h"
 #include "manager/core/ServiceDialogs.h"
 
@@ -87,6 +88,25 @@ void AddAdminCommands(CommandTable& t) {
               .Shown("set-password LEVEL PASSWORD", "write the password of access level 1 or 2 (access)")
               .Does(SetPassword));
     t.Add(Row("set-keys").Takes(2).Shown("set-keys A B", "write the access keys A and B (access)").Does(SetKeys));
+}
+
+void AddServiceRecords(RecordTable& t) {
+    using namespace manager::core;
+    t.Add(Record<VoltageValues>("voltage", "voltage thresholds of the contactor control, V (structure 23)", ReadVoltage,
+                                WriteVoltage));
+    t.Add(Record<ContactorTariffValues>("contactor-tariffs", "contactor per tariff: Включать/Отключать (structure 27)",
+                                        ReadContactorTariffs, WriteContactorTariffs));
+    t.Add(Record<InternetValues>("internet", "APN, server port, GPRS (structures 25, 26)", ReadInternet, WriteInternet)
+              .ShownOnly({"IPEdit"}));
+    t.Add(Record<FunctionsValues>("functions", "additional functions (structure 28)", ReadFunctions, WriteFunctions));
+    t.Add(Record<PulsesValues>("pulses", "verification pulses per kW*h and their flags (structure 18)", ReadPulses,
+                               WritePulses)
+              .ShownOnly({"one_izm_elCheckBox"}));
+    t.Add(Record<LoraPowerValues>("lora", "LoRa power, mW", ReadLoraPower, WriteLoraPower));
+    t.Add(Record<SpeedValues>("speed", "speed and type of an interface channel", ReadSpeed, WriteSpeed)
+              .Selects({"ChannelNumberComboBox"}));
+    t.Add(Record<CalibrationValues>("calibration", "calibration coefficients of both channels", ReadCalibration,
+                                    nullptr));
 }
 
 }  // namespace qcli

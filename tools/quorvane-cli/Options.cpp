@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "Cli.h"
+#include "Records.h"
 
 namespace qcli {
 
@@ -95,7 +96,7 @@ std::vector<PlannedCommand> PlanCommands(const std::vector<std::string>& words) 
 
 }  // namespace
 
-std::string UsageText() { return kOptionsHelp + Commands().Help(); }
+std::string UsageText() { return kOptionsHelp + Commands().Help() + Records().Help(); }
 
 CommandLine ParseCommandLine(int argc, char** argv) {
     Raw r;
