@@ -12,6 +12,9 @@ void TServiceDialog::Prepare(QPushButton* read, QPushButton* write, QPushButton*
     const common::Fields fields = Fields();
     common::ui::PrepareControls(this, fields);
     common::ui::ShowFields(this, fields);
+    // Enter in a field neither reads over what was typed nor writes it.
+    for (QPushButton* b : {read, write})
+        if (b) b->setAutoDefault(false);
     if (read) connect(read, &QPushButton::clicked, this, [this] { ReadFromMeter(); });
     if (write && Writes() && !ok) connect(write, &QPushButton::clicked, this, [this] { WriteToMeter(); });
     else if (write && !Writes()) write->setEnabled(false);

@@ -178,6 +178,10 @@ TEST_F(AdminWindow, EveryItemOnceAgainstTheMeter) {
              EXPECT_EQ(In<QLineEdit>(d, "IPEdit")->text(), "0.0.0.0");
              EXPECT_FALSE(In<QLineEdit>(d, "IPEdit")->isEnabled());
              In<QLineEdit>(d, "APNEdit")->setText("m2m.example");
+             // Enter in a field neither reads over what was typed nor closes the dialog.
+             QTest::keyClick(In<QLineEdit>(d, "APNEdit"), Qt::Key_Return);
+             EXPECT_TRUE(d->isVisible());
+             EXPECT_EQ(In<QLineEdit>(d, "APNEdit")->text(), "m2m.example");
              In<QCheckBox>(d, "EnableGPRSCheckBox")->setChecked(true);
              Click(d, "WriteButton");
          }},
