@@ -1,0 +1,255 @@
+// The page "Параметризация": the parameter tabs bound to the core's values,
+// the two menu items of the parameter jobs and the task list.
+#include "Unit1_Parameters.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QRegularExpressionValidator>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "PageHost.h"
+#include "TaskList.h"
+#include "common/ui/FieldBinding.h"
+#include "ui_Unit1_ParametersMain.h"
+#include "ui_Unit1_ParametersSecond.h"
+
+namespace manager {
+
+namespace {
+
+constexpr char kPlaceProperty[] = "parametersTabPlace";
+
+// The rows of a check list from the core's texts, all unticked, all shown
+// without a scroll bar.
+void FillCheckList(QListWidget* list, std::span<const char* const> rows) {
+    for (const char* text : rows) {
+        auto* item = new QListWidgetItem(QString::fromUtf8(text), list);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    list->setFixedHeight(list->sizeHintForRow(0) * list->count() + 2 * list->frameWidth() + 4);
+    list->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
+}
+
+}  // namespace
+
+TParametersPage::TParametersPage(TPageHost& host, QWidget* parent)
+    : QWidget(parent),
+      host_(host),
+      main_(std::make_unique<Ui::TMainParametersTab>()),
+      second_(std::make_unique<Ui::TSecondGroupTab>()) {
+    setObjectName(QStringLiteral("ParametrizationTabSheet"));
+    auto* layout = new QVBoxLayout(this);
+    ParametrizationPageControl = new QTabWidget(this);
+    ParametrizationPageControl->setObjectName(QStringLiteral("ParametrizationPageControl"));
+    layout->addWidget(ParametrizationPageControl);
+
+    auto* mainTab = new QWidget;
+    main_->setupUi(mainTab);
+    auto* secondTab = new QWidget;
+    second_->setupUi(secondTab);
+    AddTab(ParametersTab::Main, mainTab, QStringLiteral("Основные параметры"));
+    AddTab(ParametersTab::SecondGroup, secondTab, QStringLiteral("Параметры второй группы"));
+
+    FillCheckList(main_->LCDCheckListBox, core::DisplayRowTexts());
+    FillCheckList(main_->ContactorControlCheckListBox, core::ContactorRowTexts());
+    FillCheckList(second_->LCD2CheckListBox, core::SecondDisplayRowTexts());
+    FillCheckList(second_->ExternalContactorModeCheckListBox, core::ExternalContactorRowTexts());
+    // Day and month: "dd.mm".
+    const QRegularExpression dayMonth(QStringLiteral("\\d{1,2}\\.\\d{1,2}"));
+    for (QLineEdit* e : {main_->SummerDateEdit, main_->WinterDateEdit}) {
+        e->setValidator(new QRegularExpressionValidator(dayMonth, e));
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00.00")) + 24);
+    }
+
+    // Limits and items from the core, then its defaults.
+    for (const common::Fields& f : {mainValues_.Fields(), additionalValues_.Fields(), ratioValues_.Fields(),
+                                    secondValues_.Fields()}) {
+        common::ui::PrepareControls(this, f);
+        common::ui::ShowFields(this, f);
+    }
+    ShowRatioLabels();
+
+    BuildPopupMenu();
+    BuildBlocks();
+    taskList_ = new TFrmTaskList(this);
+
+    ReadMeterParameters1 = new QAction(QStringLiteral("Чтение параметров..."), this);
+    ReadMeterParameters1->setObjectName(QStringLiteral("ReadMeterParameters1"));
+    WriteMeterParameters1 = new QAction(QStringLiteral("Запись параметров..."), this);
+    WriteMeterParameters1->setObjectName(QStringLiteral("WriteMeterParameters1"));
+    host_.AddMenuItem(MainMenu::Parametrization, ParametrizationItem::ReadParameters, ReadMeterParameters1);
+    host_.AddMenuItem(MainMenu::Parametrization, ParametrizationItem::WriteParameters, WriteMeterParameters1);
+    connect(ReadMeterParameters1, &QAction::triggered, this, [this] { ReadSeanseButtonClick(); });
+    connect(WriteMeterParameters1, &QAction::triggered, this, [this] { WriteSeanseButtonClick(); });
+    SetConnected(false);
+}
+
+TParametersPage::~TParametersPage() = default;
+
+void TParametersPage::AddTab(ParametersTab place, QWidget* tab, const QString& caption) {
+    tab->setProperty(kPlaceProperty, static_cast<int>(place));
+    int index = 0;
+    while (index < ParametrizationPageControl->count() &&
+           ParametrizationPageControl->widget(index)->property(kPlaceProperty).toInt() < static_cast<int>(place))
+        ++index;
+    ParametrizationPageControl->insertTab(index, tab, caption);
+    ParametrizationPageControl->setCurrentIndex(0);
+}
+
+void TParametersPage::SetBlock(core::ParameterRow row, core::ParameterBlock block) {
+    blocks_[static_cast<std::size_t>(row)] = std::move(block);
+}
+
+void TParametersPage::SetConnected(bool connected) {
+    ReadMeterParameters1->setEnabled(connected);
+    WriteMeterParameters1->setEnabled(connected);
+}
+
+void TParametersPage::ReadSeanseButtonClick() {
+    if (!host_.IsConnected()) return;
+    taskList_->setWindowTitle(QStringLiteral("Файл задания - Чтение"));
+    if (taskList_->exec() != QDialog::Accepted) return;
+    const core::ParameterTicks ticks = taskList_->Ticks();
+    host_.RunMeterOperation(QStringLiteral("Чтение параметров счетчика"), true, false,
+                            [this, ticks](core::OperationContext& ctx) { return core::ReadParametersJob(ctx, blocks_, ticks); });
+}
+
+void TParametersPage::WriteSeanseButtonClick() {
+    if (!host_.IsConnected()) return;
+    taskList_->setWindowTitle(QStringLiteral("Файл задания - Запись"));
+    if (taskList_->exec() != QDialog::Accepted) return;
+    const core::ParameterTicks ticks = taskList_->Ticks();
+    // One access session around all blocks, closed whatever happens.
+    host_.RunMeterOperation(QStringLiteral("Запись параметров счетчика"), true, true,
+                            [this, ticks](core::OperationContext& ctx) {
+                                return core::WriteParameterBlocks(ctx, blocks_, ticks);
+                            });
+}
+
+bool TParametersPage::Take(core::OperationContext& ctx, const common::Fields& fields, const char* prefix) {
+    QString error;
+    if (common::ui::TakeFields(this, fields, error)) return true;
+    ctx.StatusText = prefix + error.toStdString();
+    return false;
+}
+
+void TParametersPage::BuildBlocks() {
+    using core::OperationContext;
+    // Each read shows its block as soon as it has been read; each write takes
+    // its block from the controls just before sending it.
+    SetBlock(core::MainParametersRow,
+             {[this](OperationContext& ctx) {
+                  if (!core::ReadMainParameters(ctx, mainValues_)) return false;
+                  common::ui::ShowFields(this, mainValues_.Fields());
+                  return true;
+              },
+              [this](OperationContext& ctx) {
+                  return Take(ctx, mainValues_.Fields(), "Ошибка записи параметров: ") &&
+                         core::WriteMainParameters(ctx, mainValues_);
+              }});
+    SetBlock(core::AdditionalParametersRow,
+             {[this](OperationContext& ctx) {
+                  if (!core::ReadAdditionalParameters(ctx, additionalValues_)) return false;
+                  common::ui::ShowFields(this, additionalValues_.Fields());
+                  return true;
+              },
+              [this](OperationContext& ctx) {
+                  return Take(ctx, additionalValues_.Fields(), "Ошибка записи дополнительных параметров: ") &&
+                         core::WriteAdditionalParameters(ctx, additionalValues_);
+              }});
+    SetBlock(core::TransformationRatiosRow,
+             {[this](OperationContext& ctx) {
+                  ratioValues_.CurrentVoltageRatioChangesCountLabel = "Нет данных";
+                  ratioValues_.CurrentVoltageRatioLastDateLabel = "Нет данных";
+                  ShowRatioLabels();
+                  const bool ok = core::ReadTransformationRatios(ctx, ratioValues_);
+                  ShowRatioLabels();
+                  if (ok) common::ui::ShowFields(this, ratioValues_.Fields());
+                  return ok;
+              },
+              [this](OperationContext& ctx) {
+                  return Take(ctx, ratioValues_.Fields(), "Ошибка записи коэффициентов трансформации: ") &&
+                         core::WriteTransformationRatios(ctx, ratioValues_);
+              }});
+    SetBlock(core::SecondGroupParametersRow,
+             {[this](OperationContext& ctx) {
+                  if (!core::ReadSecondGroupParameters(ctx, secondValues_)) return false;
+                  common::ui::ShowFields(this, secondValues_.Fields());
+                  return true;
+              },
+              [this](OperationContext& ctx) {
+                  return Take(ctx, secondValues_.Fields(), "Ошибка записи параметров: ") &&
+                         core::WriteSecondGroupParameters(ctx, secondValues_);
+              }});
+    // Rows 2 ("Тарифное расписание") and 3 ("Праздники") get their operations
+    // from the tab "Тарифы и праздники" (SetBlock); until then a ticked row
+    // of theirs is skipped by the jobs.
+}
+
+void TParametersPage::ShowRatioLabels() {
+    main_->CurrentVoltageRatioChangesCountLabel->setText(
+        QString::fromStdString(ratioValues_.CurrentVoltageRatioChangesCountLabel));
+    main_->CurrentVoltageRatioLastDateLabel->setText(QString::fromStdString(ratioValues_.CurrentVoltageRatioLastDateLabel));
+}
+
+void TParametersPage::BuildPopupMenu() {
+    CheckListPopupMenu = new QMenu(this);
+    CheckListPopupMenu->setObjectName(QStringLiteral("CheckListPopupMenu"));
+    struct Item {
+        const char* name;
+        const char* caption;
+        Qt::CheckState (*state)(Qt::CheckState);
+    };
+    static constexpr Item kItems[] = {
+        {"SelectAll1", "Выбрать все", [](Qt::CheckState) { return Qt::Checked; }},
+        {"UnselectAll1", "Отменить выбранные", [](Qt::CheckState) { return Qt::Unchecked; }},
+        {"InvertSelection1", "Инвертировать выбор",
+         [](Qt::CheckState s) { return s == Qt::Checked ? Qt::Unchecked : Qt::Checked; }},
+    };
+    for (const Item& item : kItems) {
+        QAction* a = CheckListPopupMenu->addAction(QString::fromUtf8(item.caption));
+        a->setObjectName(QString::fromLatin1(item.name));
+        auto state = item.state;
+        connect(a, &QAction::triggered, this, [this, state] {
+            // The list the menu was opened on; the contactor list unless that was the display list.
+            QListWidget* list = popupList_ == main_->LCDCheckListBox ? main_->LCDCheckListBox
+                                                                      : main_->ContactorControlCheckListBox;
+            for (int i = 0; i < list->count(); ++i) list->item(i)->setCheckState(state(list->item(i)->checkState()));
+        });
+    }
+    for (QListWidget* list : {main_->LCDCheckListBox, main_->ContactorControlCheckListBox}) {
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QListWidget::customContextMenuRequested, this,
+                [this, list](const QPoint& pos) { OnContextPopup(list, pos); });
+    }
+}
+
+void TParametersPage::OnContextPopup(QListWidget* list, const QPoint& pos) {
+    popupList_ = list;
+    CheckListPopupMenu->popup(list->viewport()->mapToGlobal(pos));
+}
+
+core::MainParameterValues TParametersPage::MainParameters() {
+    QString ignored;
+    common::ui::TakeFields(this, mainValues_.Fields(), ignored);
+    return mainValues_;
+}
+
+core::AdditionalParameterValues TParametersPage::AdditionalParameters() {
+    QString ignored;
+    common::ui::TakeFields(this, additionalValues_.Fields(), ignored);
+    return additionalValues_;
+}
+
+void TParametersPage::ShowParameters(const core::MainParameterValues& main, const core::AdditionalParameterValues& additional) {
+    mainValues_ = main;
+    additionalValues_ = additional;
+    common::ui::ShowFields(this, mainValues_.Fields());
+    common::ui::ShowFields(this, additionalValues_.Fields());
+}
+
+}  // namespace manager
