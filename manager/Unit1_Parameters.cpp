@@ -34,6 +34,28 @@ void FillCheckList(QListWidget* list, std::span<const char* const> rows) {
     list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
 }
 
+// A block over the values of a group: a read shows the group's controls as
+// soon as it has been read; a write takes them from the controls just
+// before sending (false with writePrefix and the reason when a control
+// holds what its field cannot take).
+template <class V>
+core::ParameterBlock BlockOver(QWidget* page, V& values, bool (*read)(core::OperationContext&, V&),
+                               bool (*write)(core::OperationContext&, const V&), const char* writePrefix) {
+    return {[page, &values, read](core::OperationContext& ctx) {
+                if (!read(ctx, values)) return false;
+                common::ui::ShowFields(page, values.Fields());
+                return true;
+            },
+            [page, &values, write, writePrefix](core::OperationContext& ctx) {
+                QString error;
+                if (!common::ui::TakeFields(page, values.Fields(), error)) {
+                    ctx.StatusText = writePrefix + error.toStdString();
+                    return false;
+                }
+                return write(ctx, values);
+            }};
+}
+
 }  // namespace
 
 TParametersPage::TParametersPage(TPageHost& host, QWidget* parent)
@@ -130,61 +152,29 @@ void TParametersPage::WriteSeanseButtonClick() {
                             });
 }
 
-bool TParametersPage::Take(core::OperationContext& ctx, const common::Fields& fields, const char* prefix) {
-    QString error;
-    if (common::ui::TakeFields(this, fields, error)) return true;
-    ctx.StatusText = prefix + error.toStdString();
-    return false;
-}
-
 void TParametersPage::BuildBlocks() {
-    using core::OperationContext;
-    // Each read shows its block as soon as it has been read; each write takes
-    // its block from the controls just before sending it.
-    SetBlock(core::MainParametersRow,
-             {[this](OperationContext& ctx) {
-                  if (!core::ReadMainParameters(ctx, mainValues_)) return false;
-                  common::ui::ShowFields(this, mainValues_.Fields());
-                  return true;
-              },
-              [this](OperationContext& ctx) {
-                  return Take(ctx, mainValues_.Fields(), "Ошибка записи параметров: ") &&
-                         core::WriteMainParameters(ctx, mainValues_);
-              }});
+    SetBlock(core::MainParametersRow, BlockOver(this, mainValues_, core::ReadMainParameters, core::WriteMainParameters,
+                                                "Ошибка записи параметров: "));
     SetBlock(core::AdditionalParametersRow,
-             {[this](OperationContext& ctx) {
-                  if (!core::ReadAdditionalParameters(ctx, additionalValues_)) return false;
-                  common::ui::ShowFields(this, additionalValues_.Fields());
-                  return true;
-              },
-              [this](OperationContext& ctx) {
-                  return Take(ctx, additionalValues_.Fields(), "Ошибка записи дополнительных параметров: ") &&
-                         core::WriteAdditionalParameters(ctx, additionalValues_);
-              }});
-    SetBlock(core::TransformationRatiosRow,
-             {[this](OperationContext& ctx) {
-                  ratioValues_.CurrentVoltageRatioChangesCountLabel = "Нет данных";
-                  ratioValues_.CurrentVoltageRatioLastDateLabel = "Нет данных";
-                  ShowRatioLabels();
-                  const bool ok = core::ReadTransformationRatios(ctx, ratioValues_);
-                  ShowRatioLabels();
-                  if (ok) common::ui::ShowFields(this, ratioValues_.Fields());
-                  return ok;
-              },
-              [this](OperationContext& ctx) {
-                  return Take(ctx, ratioValues_.Fields(), "Ошибка записи коэффициентов трансформации: ") &&
-                         core::WriteTransformationRatios(ctx, ratioValues_);
-              }});
+             BlockOver(this, additionalValues_, core::ReadAdditionalParameters, core::WriteAdditionalParameters,
+                       "Ошибка записи дополнительных параметров: "));
+    core::ParameterBlock ratios = BlockOver(this, ratioValues_, core::ReadTransformationRatios,
+                                            core::WriteTransformationRatios, "Ошибка записи коэффициентов трансформации: ");
+    // The two labels say "Нет данных" while the ratios are read, and after a
+    // failed read.
+    ratios.read = [this](core::OperationContext& ctx) {
+        ratioValues_.CurrentVoltageRatioChangesCountLabel = "Нет данных";
+        ratioValues_.CurrentVoltageRatioLastDateLabel = "Нет данных";
+        ShowRatioLabels();
+        const bool ok = core::ReadTransformationRatios(ctx, ratioValues_);
+        ShowRatioLabels();
+        if (ok) common::ui::ShowFields(this, ratioValues_.Fields());
+        return ok;
+    };
+    SetBlock(core::TransformationRatiosRow, std::move(ratios));
     SetBlock(core::SecondGroupParametersRow,
-             {[this](OperationContext& ctx) {
-                  if (!core::ReadSecondGroupParameters(ctx, secondValues_)) return false;
-                  common::ui::ShowFields(this, secondValues_.Fields());
-                  return true;
-              },
-              [this](OperationContext& ctx) {
-                  return Take(ctx, secondValues_.Fields(), "Ошибка записи параметров: ") &&
-                         core::WriteSecondGroupParameters(ctx, secondValues_);
-              }});
+             BlockOver(this, secondValues_, core::ReadSecondGroupParameters, core::WriteSecondGroupParameters,
+                       "Ошибка записи параметров: "));
     // Rows 2 ("Тарифное расписание") and 3 ("Праздники") get their operations
     // from the tab "Тарифы и праздники" (SetBlock); until then a ticked row
     // of theirs is skipped by the jobs.

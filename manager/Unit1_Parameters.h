@@ -63,9 +63,6 @@ private:
     void BuildPopupMenu();
     void OnContextPopup(QListWidget* list, const QPoint& pos);
     void ShowRatioLabels();
-    // Controls -> values of a block before its write; false with the text when
-    // a control holds what its field cannot take.
-    bool Take(core::OperationContext& ctx, const common::Fields& fields, const char* prefix);
 
     TPageHost& host_;
     std::unique_ptr<Ui::TMainParametersTab> main_;

@@ -8,7 +8,7 @@
 #include "manager/core/ParameterJobs.h"
 #include "manager/core/Parameters.h"
 #include "meter34/Structures.h"
-#include "sim/meter34/Emulator.h"
+#include "tests/manager/core/MeterSim.h"
 
 using namespace manager::core;
 
@@ -54,36 +54,16 @@ ParameterTicks Ticks(std::initializer_list<int> rows) {
 
 using Steps = std::vector<std::string>;
 
-struct JobSim : ::testing::Test {
-    std::unique_ptr<sim34::Emulator> emu;
-    meter34::TMeterConnection conn;
+struct JobSim : MeterSim {
     RecordingHooks hooks;
     PageValues page;
 
     void SetUp() override {
-        emu = std::make_unique<sim34::Emulator>(sim34::Config{});
-        std::string error;
-        ASSERT_TRUE(emu->startPty(&error)) << error;
-        meter34::ConnectionSettings s;
-        s.DevicePath = emu->slavePath();
-        s.BaudRateText = "9600";
-        s.Timeout = 300;
-        s.TryCount = 1;
-        s.RetryPause = 10;
-        ASSERT_TRUE(conn.Open(s)) << conn.ErrorText;
-        std::string status;
-        ASSERT_TRUE(PrepareAddressing(conn, AddressingValues{"12345", 0, ""}, status)) << status;
+        MeterSim::SetUp();
         // A period is chosen, as after a read or a configuration load.
         page.additional.PeriodComboBox = 6;
     }
     OperationContext Context() { return OperationContext(conn, hooks, common::Formats()); }
-    // Packet types of the frames the meter received (1 session, 2 closing, 3 read, 4 write).
-    std::vector<int> Types() const {
-        std::vector<int> out;
-        for (const auto& r : emu->requests())
-            if (r.size() > 9 && r[0] == 0x7E) out.push_back(r[9] & 0x7F);
-        return out;
-    }
     // Command codes of the reads (sent in clear).
     std::vector<int> ReadCodes() const {
         std::vector<int> out;
