@@ -16,8 +16,8 @@ std::pair<std::uint8_t, std::uint16_t> Where(const Args& a) {
 }
 
 Action GetStruct(const Args& a) {
-    const auto [n, index] = Where(a);
-    return [n, index](Session& s, Output& out) {
+    const auto where = Where(a);
+    return [n = where.first, index = where.second](Session& s, Output& out) {
         std::uint8_t data[256];
         int len = 0;
         if (!s.meter().GetStruct(n, index, len, data)) s.Fail("Ошибка чтения структуры: ");
@@ -27,12 +27,12 @@ Action GetStruct(const Args& a) {
 }
 
 Action SetStruct(const Args& a) {
-    const auto [n, index] = Where(a);
+    const auto where = Where(a);
     // The request holds the structure number, the index, the data and its check.
     std::vector<std::uint8_t> data = ParseHex(a[2], 248);
     data.resize(data.size() + 2);
     PutCrc16Xmodem(data.data(), data.size() - 2);
-    return [n, index, data](Session& s, Output& out) {
+    return [n = where.first, index = where.second, data](Session& s, Output& out) {
         s.WithAccess([&] { return s.meter().SetStruct(n, index, data.data(), static_cast<int>(data.size())); },
                      "Ошибка записи структуры: ");
         out.Field("written", Hex(data.data(), static_cast<int>(data.size())));
