@@ -132,24 +132,25 @@ void TParametersPage::SetConnected(bool connected) {
 }
 
 void TParametersPage::ReadSeanseButtonClick() {
-    if (!host_.IsConnected()) return;
-    taskList_->setWindowTitle(QStringLiteral("Файл задания - Чтение"));
-    if (taskList_->exec() != QDialog::Accepted) return;
-    const core::ParameterTicks ticks = taskList_->Ticks();
-    host_.RunMeterOperation(QStringLiteral("Чтение параметров счетчика"), true, false,
-                            [this, ticks](core::OperationContext& ctx) { return core::ReadParametersJob(ctx, blocks_, ticks); });
+    RunJob(QStringLiteral("Файл задания - Чтение"), QStringLiteral("Чтение параметров счетчика"), false,
+           core::ReadParametersJob);
 }
 
 void TParametersPage::WriteSeanseButtonClick() {
-    if (!host_.IsConnected()) return;
-    taskList_->setWindowTitle(QStringLiteral("Файл задания - Запись"));
-    if (taskList_->exec() != QDialog::Accepted) return;
-    const core::ParameterTicks ticks = taskList_->Ticks();
     // One access session around all blocks, closed whatever happens.
-    host_.RunMeterOperation(QStringLiteral("Запись параметров счетчика"), true, true,
-                            [this, ticks](core::OperationContext& ctx) {
-                                return core::WriteParameterBlocks(ctx, blocks_, ticks);
-                            });
+    RunJob(QStringLiteral("Файл задания - Запись"), QStringLiteral("Запись параметров счетчика"), true,
+           core::WriteParameterBlocks);
+}
+
+void TParametersPage::RunJob(const QString& caption, const QString& title, bool withAccess,
+                             bool (*job)(core::OperationContext&, const core::ParameterBlocks&,
+                                         const core::ParameterTicks&)) {
+    if (!host_.IsConnected()) return;
+    taskList_->setWindowTitle(caption);
+    if (taskList_->exec() != QDialog::Accepted) return;  // "Отмена" starts nothing
+    const core::ParameterTicks ticks = taskList_->Ticks();
+    host_.RunMeterOperation(title, true, withAccess,
+                            [this, ticks, job](core::OperationContext& ctx) { return job(ctx, blocks_, ticks); });
 }
 
 void TParametersPage::BuildBlocks() {

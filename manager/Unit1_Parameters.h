@@ -60,6 +60,9 @@ public:
 
 private:
     void BuildBlocks();
+    // The task list with its caption; on "OK" the job under the runner.
+    void RunJob(const QString& caption, const QString& title, bool withAccess,
+                bool (*job)(core::OperationContext&, const core::ParameterBlocks&, const core::ParameterTicks&));
     void BuildPopupMenu();
     void OnContextPopup(QListWidget* list, const QPoint& pos);
     void ShowRatioLabels();
