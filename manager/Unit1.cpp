@@ -11,6 +11,7 @@
 
 #include "Unit1_Addressing.h"
 #include "Unit1_Commands.h"
+#include "Unit1_Parameters.h"
 #include "common/ui/AppPaths.h"
 
 namespace manager {
@@ -36,6 +37,8 @@ void TFrmMain::BuildWindow() {
 
     addressingPage_ = new TAddressingPage(*host_);
     PageControl1->addTab(addressingPage_, QStringLiteral("Адресация и параметры доступа"));
+    parametersPage_ = new TParametersPage(*host_);
+    PageControl1->addTab(parametersPage_, QStringLiteral("Параметризация"));
 
     for (int i = 0; i < 2; ++i) {
         statusPanel_[i] = new QLabel(this);

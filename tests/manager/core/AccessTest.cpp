@@ -5,14 +5,14 @@
 
 #include <stdexcept>
 
-#include "CoreSim.h"
 #include "common/core/Timings.h"
 #include "manager/core/Access.h"
 #include "manager/core/AdminCommands.h"
+#include "tests/manager/core/MeterSim.h"
 
 using namespace manager::core;
 
-using AccessSim = CoreSim;
+using AccessSim = MeterSim;
 
 TEST_F(AccessSim, TheSessionIsAlwaysClosedAgain) {
     struct Case {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "CoreSim.h"
+#include "tests/manager/core/MeterSim.h"
 #include "manager/core/Access.h"
 #include "manager/core/AdminCommands.h"
 #include "manager/core/ServiceDialogs.h"
@@ -19,7 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-using ServiceSim = CoreSim;
+using ServiceSim = MeterSim;
 
 // Hooks that run a step of the test when the sequence reports a step line.
 struct StepHooks : common::OperationHooks {
@@ -61,9 +61,7 @@ TEST_F(ServiceSim, AMinusVerificationSaysHowManyCommandsAreLeft) {
 }
 
 TEST_F(ServiceSim, CalibrationWaitsOnceAndLongThenTheExchangeValuesAreBack) {
-    sim34::Config cfg;
-    cfg.calibrationMs = 1500;  // far longer than the time-out of the window
-    Start(cfg);
+    emu->withMeter([](sim34::MeterModel& m) { m.calibrationMs = 1500; });  // far longer than the window's time-out
     const ExchangeValues exchange{3, 300, 10};
     ApplyExchange(conn, exchange);
     OperationContext ctx(conn, common::NoHooks(), common::Formats(), exchange);

@@ -1,24 +1,20 @@
 #pragma once
-// The emulated meter on a pseudo-terminal and a connection to it, addressed
-// to meter 12345, for the sequences of the version 3/4 program's cores.
-
+// The emulated meter on a pseudo-terminal with an open connection to it,
+// addressed as meter 12345: short time-outs and one try, so that a silent
+// meter fails fast.
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 #include "manager/core/Addressing.h"
-#include "meter34/MeterConnection.h"
 #include "sim/meter34/Emulator.h"
 
-struct CoreSim : ::testing::Test {
+struct MeterSim : ::testing::Test {
     std::unique_ptr<sim34::Emulator> emu;
     meter34::TMeterConnection conn;
 
-    void SetUp() override { Start({}); }
-    void Start(const sim34::Config& config) {
-        conn.Close();
-        emu = std::make_unique<sim34::Emulator>(config);
+    void SetUp() override {
+        emu = std::make_unique<sim34::Emulator>(sim34::Config{});
         std::string error;
         ASSERT_TRUE(emu->startPty(&error)) << error;
         meter34::ConnectionSettings s;
@@ -32,7 +28,8 @@ struct CoreSim : ::testing::Test {
         ASSERT_TRUE(manager::core::PrepareAddressing(conn, manager::core::AddressingValues{"12345", 0, ""}, status))
             << status;
     }
-    // Packet types of the frames the meter received (offset 9, cipher bit dropped).
+    // Packet types of the frames the meter received (offset 9, cipher bit
+    // dropped): 1 session steps, 2 closing, 3 read, 4 write.
     std::vector<int> Types() const {
         std::vector<int> out;
         for (const auto& r : emu->requests())
