@@ -11,12 +11,14 @@
 //   Unit1_Addressing.*    TAddressingPage, "Адресация и параметры доступа"
 //   Unit1_Access.*        TAccessGroup, "Параметры доступа"
 //   Unit1_Commands.*      TAdminCommands, the administrative and service menus
+//   Unit1_Views.*         TStatisticsPage, "Статистика" (the statistics table)
 
 #include <QMainWindow>
 #include <QString>
 #include <memory>
 
 #include "PageHost.h"
+#include "manager/core/StatisticsTable.h"
 #include "meter34/MeterConnection.h"
 
 class QAction;
@@ -28,6 +30,7 @@ namespace manager {
 
 class TAddressingPage;
 class TAdminCommands;
+class TStatisticsPage;
 
 // Connection settings kept between runs, and the protocol header texts.
 struct ProgramSettings {
@@ -80,6 +83,8 @@ public:
     meter34::TMeterConnection Connection;
     ProgramSettings Settings;
     QString SettingsPath;
+    // StringGrid1 of the page "Статистика": kept until the next view or exit.
+    core::StatisticsTable Statistics;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,6 +99,7 @@ private:
     QTabWidget* PageControl1 = nullptr;
     TAddressingPage* addressingPage_ = nullptr;
     TAdminCommands* adminCommands_ = nullptr;
+    TStatisticsPage* statisticsPage_ = nullptr;
     QAction* OpenCommunication1 = nullptr;
     QAction* CloseCommunication1 = nullptr;
     QLabel* statusPanel_[2] = {nullptr, nullptr};
