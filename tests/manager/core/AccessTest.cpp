@@ -9,6 +9,7 @@
 #include "manager/core/Access.h"
 #include "manager/core/AdminCommands.h"
 #include "sim/meter34/Emulator.h"
+#include "tests/support/EmulatorLine.h"
 
 using namespace manager::core;
 
@@ -22,13 +23,7 @@ struct AccessSim : ::testing::Test {
         emu = std::make_unique<sim34::Emulator>(sim34::Config{});
         std::string error;
         ASSERT_TRUE(emu->startPty(&error)) << error;
-        meter34::ConnectionSettings s;
-        s.DevicePath = emu->slavePath();
-        s.BaudRateText = "9600";
-        s.Timeout = 300;
-        s.TryCount = 1;
-        s.RetryPause = 10;
-        ASSERT_TRUE(conn.Open(s)) << conn.ErrorText;
+        ASSERT_TRUE(conn.Open(testsupport::EmulatorSerial(emu->slavePath(), 300, 1, 10))) << conn.ErrorText;
         std::string status;
         ASSERT_TRUE(PrepareAddressing(conn, AddressingValues{"12345", 0, ""}, status)) << status;
     }

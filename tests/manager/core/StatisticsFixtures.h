@@ -15,6 +15,7 @@
 #include "manager/core/Operation.h"
 #include "manager/core/StatisticsTable.h"
 #include "sim/meter34/Emulator.h"
+#include "tests/support/EmulatorLine.h"
 #include "tests/support/MemoryLink.h"
 #include "tests/support/MeterFrames.h"
 
@@ -61,13 +62,7 @@ struct SimMeter : ::testing::Test {
         emu = std::make_unique<sim34::Emulator>(cfg);
         std::string error;
         ASSERT_TRUE(emu->startPty(&error)) << error;
-        meter34::ConnectionSettings s;
-        s.DevicePath = emu->slavePath();
-        s.BaudRateText = "9600";
-        s.Timeout = 300;
-        s.TryCount = 1;
-        s.RetryPause = 10;
-        ASSERT_TRUE(conn.Open(s)) << conn.ErrorText;
+        ASSERT_TRUE(conn.Open(testsupport::EmulatorSerial(emu->slavePath(), 300, 1, 10))) << conn.ErrorText;
         std::string status;
         ASSERT_TRUE(conn.PrepareAddressing(12345, version, "", status)) << status;
     }
