@@ -1,5 +1,6 @@
 #include "Fields.h"
 
+#include <algorithm>
 #include <type_traits>
 
 #include "IniFile.h"
@@ -180,6 +181,11 @@ bool SetFieldText(const Field& f, std::string_view text, std::string& error) {
         }
     }
     return false;
+}
+
+void ClampToLimits(std::span<const Field> fields) {
+    for (const Field& f : fields)
+        if (f.kind == FieldKind::Integer) Put(f, std::clamp(Get(f), f.lo, f.hi));
 }
 
 const Field* FindField(std::span<const Field> fields, std::string_view name) {

@@ -66,6 +66,10 @@ const Field* FindField(std::span<const Field> fields, std::string_view name);
 // unknown name or refused value nothing is changed and error says why.
 bool ApplyAssignments(std::span<const Field> fields, std::span<const std::string> assignments, std::string& error);
 
+// Puts every Integer field within its limits (a value outside them becomes
+// the nearer limit), as a control with limits does with what it is given.
+void ClampToLimits(std::span<const Field> fields);
+
 // Case-insensitive comparison of UTF-8 texts for Latin and Cyrillic letters.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 

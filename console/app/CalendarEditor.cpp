@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QScreen>
@@ -20,6 +21,24 @@ namespace console {
 namespace {
 // The year the picked day is checked against; a leap year, so that 29.02 exists.
 constexpr int kPickYear = 2000;
+
+// Opens the picker when the left button is released over the edit.
+class DayMonthClick : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* edit = qobject_cast<QLineEdit*>(watched);
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (edit && edit->isEnabled() && mouse->button() == Qt::LeftButton &&
+                edit->rect().contains(mouse->position().toPoint())) {
+                listhappydayMD0EditClick(edit);
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 }  // namespace
 
 TFrmCalendarEditor::TFrmCalendarEditor(QWidget* parent) : QDialog(parent) {
@@ -137,5 +156,12 @@ QString PickDayMonth(QWidget* owner, const QString& text, int x, int y) {
     if (day < 1 || month < 1 || !common::DateTime::isValidDate(kPickYear, month, day)) return {};
     return QStringLiteral("%1.%2").arg(day, 2, 10, QLatin1Char('0')).arg(month, 2, 10, QLatin1Char('0'));
 }
+
+void listhappydayMD0EditClick(QLineEdit* edit) {
+    const QPoint corner = edit->mapToGlobal(QPoint(0, edit->height()));
+    edit->setText(PickDayMonth(edit->window(), edit->text(), corner.x(), corner.y()));
+}
+
+void InstallDayMonthPicker(QLineEdit* edit) { edit->installEventFilter(new DayMonthClick(edit)); }
 
 }  // namespace console

@@ -10,6 +10,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QToolButton;
 
 namespace console {
@@ -47,5 +48,13 @@ QPoint FitOnDesktop(QPoint topLeft, QSize size, const QRect& desktop);
 // chosen or the day does not exist in that month (31.04). Cancel (Escape):
 // text unchanged.
 QString PickDayMonth(QWidget* owner, const QString& text, int x, int y);
+
+// The day-month picker for a date-like edit (holidays, switch dates): opens
+// below the edit and puts the chosen day and month into it (unchanged when
+// cancelled).
+void listhappydayMD0EditClick(QLineEdit* edit);
+// Makes a left click on edit open the day-month picker, for as long as the
+// edit lives.
+void InstallDayMonthPicker(QLineEdit* edit);
 
 }  // namespace console

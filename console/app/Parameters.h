@@ -4,8 +4,10 @@
 // server listens on.
 
 #include <QDialog>
+#include <cstdint>
 #include <string>
 
+#include "common/core/SerialPort.h"
 #include "console/link/TCPIPCommunication.h"
 
 class QGroupBox;
@@ -26,6 +28,17 @@ struct PortSettings {
     int TcpServerPort = TTCPIPCommunication::kDefaultPort;  // "TCPPORT", 1..65535
 #endif
 };
+
+// Opens the port of the settings with open(number) or open(device path):
+// the device when one is given, else the port number.
+template <typename Open>
+bool OpenConfiguredPort(const PortSettings& s, Open&& open) {
+    if (!s.ComPortDevice.empty()) return open(s.ComPortDevice);
+    // Numbers past 255 still follow the one rule for device names; 0 and
+    // below are refused by the port with its own reason.
+    if (s.ComPortNumber > 255) return open(common::SerialDevicePath(s.ComPortNumber));
+    return open(static_cast<std::uint8_t>(s.ComPortNumber < 0 ? 0 : s.ComPortNumber));
+}
 
 class TFrmParameters : public QDialog {
     Q_OBJECT

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "COMPort.h"
-
 namespace console {
 
 void TCounterCommunication::Scramble(std::uint8_t* data, int length) const {
@@ -160,30 +158,6 @@ std::string TCounterCommunication::LastFailureText() const {
         return "счетчик отказал в выполнении (причина " + std::to_string(LastRefusalReason) + ")";
     }
     return "неожиданный ответ счетчика (код " + std::to_string(LastReplyCode) + ")";
-}
-
-SessionOutcome WithSession(TCounterCommunication& link, std::uint32_t meterNumber, std::uint32_t identifier,
-                           const std::function<bool()>& operation) {
-    link.EndSession();
-    SessionOutcome outcome;
-    try {
-        if (!link.Authorize(meterNumber, identifier)) {
-            outcome = SessionOutcome::AuthorizationFailed;
-        } else if (!TCounterCommunication::IsSupportedVersion(link.CounterVersion)) {
-            outcome = SessionOutcome::UnsupportedVersion;
-        } else {
-            outcome = operation() ? SessionOutcome::Done : SessionOutcome::OperationFailed;
-        }
-    } catch (const ComPortError&) {
-        // Close the session if the port still works; the first error is the one to report.
-        try {
-            link.EndSession();
-        } catch (const ComPortError&) {
-        }
-        throw;
-    }
-    link.EndSession();
-    return outcome;
 }
 
 }  // namespace console

@@ -152,19 +152,6 @@ private:
     bool AcceptedCommand(std::uint8_t code, const std::uint8_t* data, int length);
 };
 
-// The session the console runs around every user operation: end any open
-// session, authorize, check the version, run the operation, end the session
-// (also after a failed authorization or version check, and - as far as the
-// port still works - after an error of the port, which is then re-raised).
-enum class SessionOutcome {
-    Done,                 // the operation returned true
-    OperationFailed,      // the operation returned false
-    AuthorizationFailed,  // the meter did not accept number and identifier
-    UnsupportedVersion,   // CounterVersion outside 51..54
-};
-SessionOutcome WithSession(TCounterCommunication& link, std::uint32_t meterNumber, std::uint32_t identifier,
-                           const std::function<bool()>& operation);
-
 // Connection events of the links. The connected flag is handed by reference.
 using ConnectedEvent = std::function<void(TCounterCommunication& sender, bool& connected)>;
 using DisconnectedEvent = std::function<void(TCounterCommunication& sender)>;

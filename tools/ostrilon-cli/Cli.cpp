@@ -47,14 +47,14 @@ std::string CommandsHelp() {
     const std::string indent(kHelpColumn, ' ');
     std::string out;
     for (const CommandEntry* c : AllCommands()) {
-        std::string head = std::string("  ") + c->name;
-        if (*c->arguments) head += std::string(" ") + c->arguments;
+        std::string head = "  " + c->name;
+        if (!c->arguments.empty()) head += " " + c->arguments;
         if (head.size() + 2 <= kHelpColumn) head.resize(kHelpColumn, ' ');
         else head += "\n" + indent;
         out += head;
-        for (const char* p = c->help; *p; ++p) {
-            out += *p;
-            if (*p == '\n') out += indent;
+        for (char ch : c->help) {
+            out += ch;
+            if (ch == '\n') out += indent;
         }
         out += "\n";
     }

@@ -3,9 +3,11 @@
 // entries, the words of the command line, argument checks and the result a
 // command leaves for the output.
 //
-// A feature adds its commands as a table of its own, in a source file of its
-// own (MeterCommands.cpp: clock, areas, one-byte commands), and one line in
-// AllCommands(). The table drives parsing, --help and the run.
+// The commands of the window's menu "Команда" that need no more than fixed
+// words come from the core's command table (MeterCommands.cpp builds them);
+// a feature adds its own commands as a table of its own, in a source file of
+// its own, and one line in AllCommands(). The tables drive parsing, --help
+// and the run.
 
 #include <cstdint>
 #include <functional>
@@ -17,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "console/link/CounterCommunication.h"
+#include "console/core/Operation.h"
 
 namespace ostrilon_cli {
 
@@ -45,7 +47,7 @@ struct Call {
     std::vector<std::string> args;  // as typed, for the output
     // Runs inside an open meter session; false when the meter did not do it
     // (the reason is the link's LastFailureText()).
-    std::function<bool(console::TCounterCommunication& meter, Result& result)> run;
+    std::function<bool(console::core::OperationContext& ctx, Result& result)> run;
 };
 
 // The words after the options, taken by the commands one after another.
@@ -66,12 +68,12 @@ private:
 
 // An entry of the command table.
 struct CommandEntry {
-    const char* name;
-    const char* arguments;  // as --help shows them ("" for none)
-    const char* help;       // its lines in --help, '\n' between them
+    std::string name;
+    std::string arguments;  // as --help shows them ("" for none)
+    std::string help;       // its lines in --help, '\n' between them
     // Takes the arguments from words into call.args, checks them and sets
     // call.run; UsageError for wrong ones.
-    void (*bind)(Words& words, Call& call);
+    std::function<void(Words& words, Call& call)> bind;
 };
 
 // The tables of the features.

@@ -1,25 +1,91 @@
-// The commands of the meter's clock, its areas and its one-byte commands.
+// The commands of the menu "Команда" that fit the command line (from the
+// core's table), and the tool's own: the clock set to a given time, any
+// area record, the currency identifier.
 #include <algorithm>
 #include <cctype>
 #include <sstream>
 
 #include "Cli.h"
+#include "console/core/MeterCommands.h"
 
 namespace ostrilon_cli {
 
 namespace {
 
-using console::TCounterCommunication;
+namespace core = console::core;
+using core::OperationContext;
 
-void BindDateTime(Words&, Call& call) {
-    call.run = [](TCounterCommunication& meter, Result& r) {
-        const auto t = meter.ReadDateTime();
-        if (t.isEmpty()) return false;
-        r.text = "datetime: " + t.toIsoString() + "\n";
-        r.fields["datetime"] = t.toIsoString();
-        return true;
-    };
+// --- the commands of the window's menu that fit the command line -------------------
+
+std::vector<std::string> SplitWords(const char* text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
 }
+
+// One command of the tool over the rows of the core's table that share its
+// name; the words after it choose the row ("contactor off", "channel 2 on").
+struct TableCommand {
+    std::string name;
+    std::vector<const core::CommandRow*> rows;
+    std::size_t wordCount = 0;
+
+    // "on|off|release", "1|2 on|off": the choices of each word in turn.
+    std::string Arguments() const {
+        std::string out;
+        for (std::size_t i = 0; i < wordCount; ++i) {
+            std::vector<std::string> seen;
+            for (const core::CommandRow* r : rows) {
+                const std::string w = SplitWords(r->cliWords)[i];
+                if (std::find(seen.begin(), seen.end(), w) == seen.end()) seen.push_back(w);
+            }
+            if (i > 0) out += " ";
+            for (std::size_t k = 0; k < seen.size(); ++k) out += (k > 0 ? "|" : "") + seen[k];
+        }
+        return out;
+    }
+
+    void Bind(Words& words, Call& call) const {
+        call.args = words.Take(call.name, wordCount);
+        std::string typed;
+        for (const auto& a : call.args) typed += (typed.empty() ? "" : " ") + a;
+        const core::CommandRow* row = nullptr;
+        for (const core::CommandRow* r : rows)
+            if (typed == r->cliWords) row = r;
+        if (!row) {
+            std::vector<std::string> choices;
+            for (const core::CommandRow* r : rows) choices.emplace_back(r->cliWords);
+            const std::string wanted = wordCount == 1 ? Alternatives(choices) : Arguments();
+            throw UsageError{call.name + ": ожидается " + wanted + ", получено \"" + typed + "\""};
+        }
+        call.run = [row, call](OperationContext& ctx, Result& r) {
+            core::CommandResult result;
+            const bool ok = row->operation(ctx, result);
+            if (row->reply != core::CommandReply::Clock) return Confirm(call, ok, r);
+            if (!ok) return false;
+            r.text = call.name + ": " + result.Clock.toIsoString() + "\n";
+            r.fields["datetime"] = result.Clock.toIsoString();
+            return true;
+        };
+    }
+};
+
+std::vector<TableCommand> TableCommands() {
+    std::vector<TableCommand> out;
+    for (const core::CommandRow& row : core::MeterCommandRows()) {
+        if (!row.cliName) continue;
+        auto it = std::find_if(out.begin(), out.end(), [&](const TableCommand& c) { return c.name == row.cliName; });
+        if (it == out.end()) {
+            out.push_back({row.cliName, {}, SplitWords(row.cliWords).size()});
+            it = out.end() - 1;
+        }
+        it->rows.push_back(&row);
+    }
+    return out;
+}
+
+// --- the tool's own commands ------------------------------------------------------------
 
 void BindSetDateTime(Words& words, Call& call) {
     common::DateTime when;  // empty: this computer's time when it runs
@@ -31,10 +97,10 @@ void BindSetDateTime(Words& words, Call& call) {
         when = *t;
         call.args.push_back(words.Next());
     }
-    call.run = [when](TCounterCommunication& meter, Result& r) {
+    call.run = [when](OperationContext& ctx, Result& r) {
         const auto t = when.isEmpty() ? common::DateTime::now() : when;
         const auto whole = common::DateTime::makeOrEmpty(t.year(), t.month(), t.day(), t.hour(), t.minute(), t.second());
-        if (!meter.WriteDateTime(whole)) return false;
+        if (!core::WriteClock(ctx, whole)) return false;
         r.text = "set-datetime: " + whole.toIsoString() + "\n";
         r.fields["datetime"] = whole.toIsoString();
         return true;
@@ -45,7 +111,8 @@ void BindReadArea(Words& words, Call& call) {
     call.args = words.Take(call.name, 2);
     const auto area = static_cast<std::uint8_t>(NumberArg("read-area CODE", call.args[0], 0, 255));
     const auto index = static_cast<std::uint16_t>(NumberArg("read-area INDEX", call.args[1], 0, 65535));
-    call.run = [area, index](TCounterCommunication& meter, Result& r) {
+    call.run = [area, index](OperationContext& ctx, Result& r) {
+        console::TCounterCommunication& meter = ctx.Link;
         if (!meter.ReadArea(area, index)) return false;
         const int n = meter.AreaDataLength;
         const std::uint8_t* d = meter.AreaData.data();
@@ -65,30 +132,6 @@ void BindReadArea(Words& words, Call& call) {
     };
 }
 
-// A command that only has to succeed, with what it sends fixed when parsed.
-template <class Send>
-void Confirmed(Call& call, Send send) {
-    call.run = [send, call](TCounterCommunication& meter, Result& r) { return Confirm(call, send(meter), r); };
-}
-
-void BindCardMode(Words&, Call& call) {
-    Confirmed(call, [](TCounterCommunication& m) { return m.SetCardMode(); });
-}
-
-void BindContactor(Words& words, Call& call) {
-    call.args = words.Take(call.name, 1);
-    using K = console::ContactorKind;
-    const K kind = Choice<K>(call.name, call.args[0], {{"on", K::On}, {"off", K::Off}, {"release", K::Release}});
-    Confirmed(call, [kind](TCounterCommunication& m) { return m.ContactorCommand(kind); });
-}
-
-void BindRange(Words& words, Call& call) {
-    call.args = words.Take(call.name, 1);
-    using K = console::RangeKind;
-    const K kind = Choice<K>(call.name, call.args[0], {{"rubles", K::Rubles}, {"kopecks", K::Kopecks}});
-    Confirmed(call, [kind](TCounterCommunication& m) { return m.SetRangeMode(kind); });
-}
-
 void BindCurrency(Words& words, Call& call) {
     call.args = words.Take(call.name, 1);
     const std::string code = call.args[0];
@@ -96,35 +139,40 @@ void BindCurrency(Words& words, Call& call) {
                                return c >= 0x20 && c < 0x7F;
                            });
     if (!printable) throw UsageError{"currency: нужны ровно три латинских символа или цифры, получено \"" + code + "\""};
-    Confirmed(call, [code](TCounterCommunication& m) { return m.SetCurrency(code); });
+    call.run = [code, call](OperationContext& ctx, Result& r) { return Confirm(call, core::WriteCurrency(ctx, code), r); };
 }
 
-void BindChannel(Words& words, Call& call) {
-    call.args = words.Take(call.name, 2);
-    const std::string& n = call.args[0];
-    const std::string& s = call.args[1];
-    if ((n != "1" && n != "2") || (s != "on" && s != "off"))
-        throw UsageError{"channel: ожидается 1|2 on|off, получено \"" + n + " " + s + "\""};
-    using K = console::ExtraChannelKind;
-    const bool on = s == "on";
-    const K kind = n == "1" ? (on ? K::Channel1On : K::Channel1Off) : (on ? K::Channel2On : K::Channel2Off);
-    Confirmed(call, [kind](TCounterCommunication& m) { return m.ExtraChannelCommand(kind); });
-}
+// Each after the command it follows in --help.
+struct OwnCommand {
+    const char* after;
+    CommandEntry entry;
+};
 
-constexpr CommandEntry kCommands[] = {
-    {"datetime", "", "read the meter clock", BindDateTime},
-    {"set-datetime", "[YYYY-MM-DDTHH:MM:SS]", "set the meter clock (default: this computer's time)", BindSetDateTime},
-    {"read-area", "CODE INDEX",
-     "read one area record (hex dump of its bytes);\nCODE 0..255 and INDEX 0..65535, decimal or 0x...", BindReadArea},
-    {"card-mode", "", "switch the meter to card mode", BindCardMode},
-    {"contactor", "on|off|release", "switch the contactor on or off, or release it", BindContactor},
-    {"range", "rubles|kopecks", "keep money in rubles or in kopecks", BindRange},
-    {"currency", "ABC", "set the three-character currency identifier", BindCurrency},
-    {"channel", "1|2 on|off", "switch an extra output channel", BindChannel},
+const OwnCommand kOwnCommands[] = {
+    {"datetime",
+     {"set-datetime", "[YYYY-MM-DDTHH:MM:SS]", "set the meter clock (default: this computer's time)", BindSetDateTime}},
+    {"set-datetime",
+     {"read-area", "CODE INDEX",
+      "read one area record (hex dump of its bytes);\nCODE 0..255 and INDEX 0..65535, decimal or 0x...", BindReadArea}},
+    {"range", {"currency", "ABC", "set the three-character currency identifier", BindCurrency}},
 };
 
 }  // namespace
 
-std::span<const CommandEntry> MeterCommands() { return kCommands; }
+std::span<const CommandEntry> MeterCommands() {
+    static const std::vector<CommandEntry> all = [] {
+        std::vector<CommandEntry> out;
+        for (const TableCommand& c : TableCommands()) {
+            out.push_back({c.name, c.Arguments(), c.rows.front()->cliHelp,
+                           [c](Words& words, Call& call) { c.Bind(words, call); }});
+        }
+        for (const OwnCommand& own : kOwnCommands) {
+            auto at = std::find_if(out.begin(), out.end(), [&](const CommandEntry& e) { return e.name == own.after; });
+            out.insert(at == out.end() ? at : at + 1, own.entry);
+        }
+        return out;
+    }();
+    return all;
+}
 
 }  // namespace ostrilon_cli

@@ -18,7 +18,10 @@
 
 #include "Cli.h"
 #include "common/core/CallQueue.h"
+#include "common/core/FormatSettings.h"
 #include "common/core/Wait.h"
+#include "console/core/Session.h"
+#include "console/link/COMPort.h"
 #include "console/link/RS232Communication.h"
 #include "console/link/TCPIPCommunication.h"
 
@@ -156,29 +159,28 @@ public:
     // One command in a session of its own, not printed.
     Outcome Run(const Call& c) {
         Outcome out;
-        console::SessionOutcome session{};
+        console::core::SessionOutcome session{};
         try {
-            session = console::WithSession(link_, o_.meter, o_.ident, [&] { return c.run(link_, out.result); });
+            // Nobody watches the steps of a run from the command line.
+            console::core::OperationContext ctx(link_, common::NoHooks(), common::Formats());
+            session = console::core::WithSession(link_, o_.meter, o_.ident, [&] { return c.run(ctx, out.result); });
         } catch (const console::ComPortError& e) {
             out.error = e.what();
             return out;
         }
+        using console::core::SessionOutcome;
         switch (session) {
-            case console::SessionOutcome::Done: out.ok = true; break;
-            case console::SessionOutcome::AuthorizationFailed: {
-                char text[160];
-                std::snprintf(text, sizeof text, "Ошибка подключения к счетчику зав.номер: %u; идентификатор: %u",
-                              o_.meter, o_.ident);
+            case SessionOutcome::Done: out.ok = true; break;
+            case SessionOutcome::AuthorizationFailed:
                 // The fixed text reads as a wrong number or identifier; the cause says what really happened.
-                out.error = std::string(text) + ": " + link_.LastFailureText();
+                out.error = console::core::SessionFailureText(session, o_.meter, o_.ident, link_) + ": " +
+                            link_.LastFailureText();
                 out.unanswered = link_.LastReplyCode < 0;
                 break;
-            }
-            case console::SessionOutcome::UnsupportedVersion:
-                out.error = "Текущая версия счетчика [v." + std::to_string(link_.CounterVersion) +
-                            "] не поддерживается программой";
+            case SessionOutcome::UnsupportedVersion:
+                out.error = console::core::SessionFailureText(session, o_.meter, o_.ident, link_);
                 break;
-            case console::SessionOutcome::OperationFailed: out.error = c.name + ": " + link_.LastFailureText(); break;
+            case SessionOutcome::OperationFailed: out.error = c.name + ": " + link_.LastFailureText(); break;
         }
         return out;
     }

@@ -61,10 +61,14 @@ std::string Text(const DateTime& t) {
 
 // ---- output ----
 
-void Output::Field(const std::string& key, const std::string& value) { fields_.push_back({key, value, 0, false}); }
+void Output::Field(const std::string& key, const std::string& value) { fields_.push_back({key, value, 0, false, false}); }
 
 void Output::Number(const std::string& key, long long value) {
-    fields_.push_back({key, std::to_string(value), value, true});
+    fields_.push_back({key, std::to_string(value), value, true, false});
+}
+
+void Output::JsonField(const std::string& key, const std::string& value) {
+    fields_.push_back({key, value, 0, false, true});
 }
 
 void Output::Table(const std::string& key, Rows rows) {
@@ -93,7 +97,8 @@ void Output::Print() const {
         PrintJson(j);
         return;
     }
-    for (const auto& f : fields_) std::cout << f.key << ": " << f.text << "\n";
+    for (const auto& f : fields_)
+        if (!f.jsonOnly) std::cout << f.key << separator_ << f.text << "\n";
     for (const auto& r : table_) {
         for (std::size_t k = 0; k < r.size(); ++k) std::cout << (k ? "\t" : "") << r[k];
         std::cout << "\n";
@@ -172,6 +177,7 @@ const CommandTable& Commands() {
         CommandTable t;
         AddClockCommands(t);
         AddViewCommands(t);
+        AddRecordCommands(t);
         AddParameterCommands(t);
         AddReadingCommands(t);
         AddStructureCommands(t);

@@ -52,6 +52,10 @@ public:
     void Field(const std::string& key, const std::string& value);
     void Number(const std::string& key, long long value);
     void Table(const std::string& key, Rows rows);
+    // In the JSON object only (records: which record the NAME=VALUE lines are).
+    void JsonField(const std::string& key, const std::string& value);
+    // Lines as NAME=VALUE instead of "key: value".
+    void Assignments() { separator_ = "="; }
     void Print() const;
     // The JSON line of a failed command (nothing in line mode: the reason goes to stderr).
     static void PrintFailure(bool json, const std::string& command, const std::string& text);
@@ -61,9 +65,11 @@ private:
         std::string key, text;
         long long number;
         bool isNumber;
+        bool jsonOnly = false;
     };
     bool json_;
     std::string command_;
+    std::string separator_ = ": ";
     std::vector<Item> fields_;
     std::string tableKey_;
     Rows table_;
@@ -190,11 +196,16 @@ const CommandTable& Commands();
 // The rows of each feature (Commands_<Feature>.cpp).
 void AddClockCommands(CommandTable& t);
 void AddViewCommands(CommandTable& t);
+void AddRecordCommands(CommandTable& t);
 void AddParameterCommands(CommandTable& t);
 void AddReadingCommands(CommandTable& t);
 void AddStructureCommands(CommandTable& t);
 void AddAdminCommands(CommandTable& t);
 void AddPlcCommands(CommandTable& t);
+
+// `get RECORD` of a record of the record table (Records.h), for commands
+// that are older names of it.
+Action GetRecord(const std::string& record);
 
 // ---- the command line ----
 

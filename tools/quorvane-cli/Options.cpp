@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Cli.h"
+#include "Records.h"
 
 namespace qcli {
 
@@ -110,7 +111,7 @@ std::vector<PlannedCommand> PlanCommands(const std::vector<std::string>& words) 
 
 }  // namespace
 
-std::string UsageText() { return kOptionsHelp + Commands().Help(); }
+std::string UsageText() { return kOptionsHelp + Commands().Help() + Records().Help(); }
 
 CommandLine ParseCommandLine(int argc, char** argv) {
     Raw r;

@@ -78,3 +78,16 @@ TEST(Fields, AssignmentsTakeWhatTheControlsCanTake) {
     EXPECT_EQ(v.PeriodComboBox, 2);
     EXPECT_TRUE(v.LCDCheckListBox[1]);
 }
+
+TEST(Fields, ClampPutsNumbersWithinTheirLimits) {
+    Values v;
+    common::Fields f = {Field::Integer("InfoTimeEdit", v.InfoTimeEdit, 3, 10),
+                        Field::Choice("PeriodComboBox", v.PeriodComboBox, kPeriods)};
+    for (const auto& [in, out] : {std::pair{0, 3}, {3, 3}, {7, 7}, {10, 10}, {11, 10}, {-50, 3}}) {
+        v.InfoTimeEdit = in;
+        v.PeriodComboBox = 9;  // only numbers are clamped
+        common::ClampToLimits(f);
+        EXPECT_EQ(v.InfoTimeEdit, out) << in;
+        EXPECT_EQ(v.PeriodComboBox, 9);
+    }
+}

@@ -42,9 +42,17 @@ run() {
     rm -rf "$dir"
 }
 
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
-fi
+# A display of our own: Xvfb picks a free number itself and says which, so
+# runs beside each other never race for one.
+xdir=$(mktemp -d)
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$xdir/display" 2>"$xdir/log" &
+xpid=$!
+trap 'kill $xpid 2>/dev/null; rm -rf "$xdir"' EXIT
+i=0
+while [ ! -s "$xdir/display" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done
+if [ ! -s "$xdir/display" ]; then echo "FAIL: Xvfb did not start"; cat "$xdir/log"; exit 1; fi
+DISPLAY=":$(cat "$xdir/display")"
+export DISPLAY
 unset QT_QPA_PLATFORM
 while [ $# -ge 2 ]; do
     run "$1" "$2" 0

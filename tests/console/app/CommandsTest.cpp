@@ -6,9 +6,10 @@
 
 #include "Fixture.h"
 #include "console/app/CurrencyEditor.h"
+#include "console/app/MoneyLabels.h"
 #include "sim/counter5x/Emulator.h"
 #include "tests/console/link/Frames.h"
-#include "tests/support/Pty.h"
+#include "tests/console/link/ScriptedMeter.h"
 
 namespace {
 
@@ -58,9 +59,9 @@ struct Session : OstrilonFixture {
 }  // namespace
 
 TEST_F(Session, MeterNumberZeroIsRefusedWithoutADialogOrTraffic) {
-    w->CounterNumEdit->setValue(0);
+    CounterNumEdit()->setValue(0);
     EXPECT_FALSE(w->RunCounterOperation("x", [] { return true; }));
-    w->ContactorOffAction->trigger();
+    Action("ContactorOffAction")->trigger();
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui);
     for (const auto& b : ui->boxes) {
         EXPECT_EQ(b.text, "Укажите номер счетчика!");
@@ -73,8 +74,8 @@ TEST_F(Session, MeterNumberZeroIsRefusedWithoutADialogOrTraffic) {
 }
 
 TEST_F(Session, AWrongIdentifierIsNamedInTheMessage) {
-    w->CounterIdentEdit->setValue(4000000000.0);  // above the signed range: shown unsigned
-    w->ContactorOffAction->trigger();
+    CounterIdentEdit()->setValue(4000000000.0);  // above the signed range: shown unsigned
+    Action("ContactorOffAction")->trigger();
     ExpectFailure({"Ошибка подключения к счетчику зав.номер: 1234567; идентификатор: 4000000000"});
     EXPECT_EQ(meter.contactor(), sim5x::Contactor::On);
     // The session is ended before and after the attempt.
@@ -84,7 +85,7 @@ TEST_F(Session, AWrongIdentifierIsNamedInTheMessage) {
 
 TEST_F(Session, AnUnsupportedVersionTouchesNoAreaAndStillEndsTheSession) {
     meter.updateFaults([](sim5x::Faults& f) { f.reportVersion = 55; });
-    w->ChangeCurrencyAction->trigger();  // would read area 14
+    Action("ChangeCurrencyAction")->trigger();  // would read area 14
     ExpectFailure({"Текущая версия счетчика [v.55] не поддерживается программой"});
     ASSERT_TRUE(meter.waitUntil([](const sim5x::Counters& c) { return c.sessionsEnded >= 2; }, 10000));
     EXPECT_EQ(RequestCodes(meter), (std::vector<int>{2, 3, 2}));
@@ -107,7 +108,7 @@ TEST_F(Session, AFailureAfterCancelIsReportedAsCancelledAndTrue) {
 
 TEST_F(Session, AnErrorOfThePortEndsTheOperationWithItsText) {
     meter.stop();  // the line goes away under the open port
-    w->ContactorOffAction->trigger();
+    Action("ContactorOffAction")->trigger();
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui);
     EXPECT_TRUE(ui->boxes[0].text.startsWith("Error ")) << BoxTexts(*ui);
     EXPECT_EQ(ui->boxes[1].text, "Произошла ошибка!");
@@ -116,36 +117,36 @@ TEST_F(Session, AnErrorOfThePortEndsTheOperationWithItsText) {
 TEST_F(Session, EveryCommandReachesTheMeter) {
     using sim5x::Contactor;
     struct Row {
-        QAction* console::TFrmMain::*action;
+        const char* action;
         const char* title;
         std::function<void(sim5x::Emulator&)> before;
         std::function<bool(sim5x::Emulator&)> after;
     } rows[] = {
-        {&console::TFrmMain::WriteDateTimeAction, "Запись даты и времени счетчика",
+        {"WriteDateTimeAction", "Запись даты и времени счетчика",
          [](auto& m) { m.setClock(common::DateTime::makeOrEmpty(2001, 1, 1)); },
          [](auto& m) { return std::llabs(m.clockOffsetMs()) < 60000; }},
-        {&console::TFrmMain::CardModeOnAction, "Установка режима предоплаты",
+        {"CardModeOnAction", "Установка режима предоплаты",
          [](auto& m) { m.withMeter([](sim5x::MeterModel& mm) { mm.setCardMode(false); }); },
          [](auto& m) { return m.cardMode(); }},
-        {&console::TFrmMain::ContactorOffAction, "Выключение контактора", {},
+        {"ContactorOffAction", "Выключение контактора", {},
          [](auto& m) { return m.contactor() == Contactor::Off; }},
-        {&console::TFrmMain::ContactorReleaseAction, "Освобождение контактора", {},
+        {"ContactorReleaseAction", "Освобождение контактора", {},
          [](auto& m) { return m.contactor() == Contactor::Released; }},
-        {&console::TFrmMain::ContactorOnAction, "Включение контактора", {},
+        {"ContactorOnAction", "Включение контактора", {},
          [](auto& m) { return m.contactor() == Contactor::On; }},
-        {&console::TFrmMain::RangeMode100Action, "Перевод в режим копеек", {}, [](auto& m) { return m.kopecks(); }},
-        {&console::TFrmMain::RangeMode1Action, "Перевод в режим рублей", {}, [](auto& m) { return !m.kopecks(); }},
+        {"RangeMode100Action", "Перевод в режим копеек", {}, [](auto& m) { return m.kopecks(); }},
+        {"RangeMode1Action", "Перевод в режим рублей", {}, [](auto& m) { return !m.kopecks(); }},
         // Already in rubles: the meter refuses with reason 3, which counts as done.
-        {&console::TFrmMain::RangeMode1Action, "Перевод в режим рублей", {},
+        {"RangeMode1Action", "Перевод в режим рублей", {},
          [](auto& m) { return !m.kopecks() && m.counters().refusals == 1; }},
-        {&console::TFrmMain::DopChannel1OnAction, "Включение доп. канала", {}, [](auto& m) { return m.channel(1); }},
-        {&console::TFrmMain::DopChannel2OnAction, "Включение доп. канала", {}, [](auto& m) { return m.channel(2); }},
-        {&console::TFrmMain::DopChannel1OffAction, "Включение доп. канала", {},
+        {"DopChannel1OnAction", "Включение доп. канала", {}, [](auto& m) { return m.channel(1); }},
+        {"DopChannel2OnAction", "Включение доп. канала", {}, [](auto& m) { return m.channel(2); }},
+        {"DopChannel1OffAction", "Включение доп. канала", {},
          [](auto& m) { return !m.channel(1) && m.channel(2); }},
-        {&console::TFrmMain::DopChannel2OffAction, "Включение доп. канала", {}, [](auto& m) { return !m.channel(2); }},
+        {"DopChannel2OffAction", "Включение доп. канала", {}, [](auto& m) { return !m.channel(2); }},
     };
     for (const auto& r : rows) {
-        QAction* a = w.get()->*r.action;
+        QAction* a = Action(r.action);
         SCOPED_TRACE(a->objectName().toStdString());
         if (r.before) r.before(meter);
         ui->Clear();
@@ -159,7 +160,7 @@ TEST_F(Session, EveryCommandReachesTheMeter) {
 
 TEST_F(Session, TheClockIsShownInItsOwnBox) {
     meter.setClock(common::DateTime::makeOrEmpty(2024, 2, 29, 13, 5, 7));
-    w->ReadDateTimeAction->trigger();
+    Action("ReadDateTimeAction")->trigger();
     EXPECT_EQ(titles.titles, QStringList{"Чтение даты и времени счетчика"});
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui);
     EXPECT_EQ(ui->boxes[0].kind, BoxKind::Plain);
@@ -172,10 +173,10 @@ TEST_F(Session, ARefusedCommandFailsThroughTheWrapper) {
         f.refusals.push_back({14, 'F', 2});
         f.refusals.push_back({17, 'S', 2});  // a refusal other than "already in that mode"
     });
-    w->ContactorReleaseAction->trigger();
+    Action("ContactorReleaseAction")->trigger();
     ExpectFailure({});
     ui->Clear();
-    w->RangeMode100Action->trigger();
+    Action("RangeMode100Action")->trigger();
     ExpectFailure({});
     EXPECT_EQ(meter.contactor(), sim5x::Contactor::On);
     EXPECT_FALSE(meter.kopecks());
@@ -183,20 +184,15 @@ TEST_F(Session, ARefusedCommandFailsThroughTheWrapper) {
 
 TEST_F(Session, CurrencyIsReadEditedAndWritten) {
     QString shown;
-    testsupport::WhenDialogOpens("console::TFrmInputCurrency", [&](QWidget* d) {
-        auto& dlg = *static_cast<console::TFrmInputCurrency*>(d);
-        shown = dlg.CurrencyEdit->text();
-        dlg.CurrencyEdit->setText("KZT");
-        dlg.OKButton->click();
-    });
-    w->ChangeCurrencyAction->trigger();
+    AnswerCurrencyEditor(shown, "KZT");
+    Action("ChangeCurrencyAction")->trigger();
     EXPECT_EQ(shown, "RUB");
     EXPECT_EQ(titles.titles, (QStringList{"Чтение идентификатора валюты", "Запись идентификатора валюты"}));
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui);
     EXPECT_EQ(ui->boxes[0].text, "Выполнено успешно!");
     EXPECT_EQ(ui->boxes[1].text, "Выполнено успешно!");
     EXPECT_EQ(meter.currency(), "KZT");
-    EXPECT_EQ(w->CurrencyText, "KZT");
+    EXPECT_EQ(Commands().CurrencyText, "KZT");
 }
 
 TEST_F(Session, CancellingTheCurrencyDialogWritesNothing) {
@@ -205,10 +201,10 @@ TEST_F(Session, CancellingTheCurrencyDialogWritesNothing) {
         dlg.CurrencyEdit->setText("USD");
         dlg.CancelButton->click();
     });
-    w->ChangeCurrencyAction->trigger();
+    Action("ChangeCurrencyAction")->trigger();
     EXPECT_EQ(titles.titles, QStringList{"Чтение идентификатора валюты"});
     EXPECT_EQ(ui->boxes.size(), 1u) << BoxTexts(*ui);
-    EXPECT_EQ(w->CurrencyText, "");
+    EXPECT_EQ(Commands().CurrencyText, "");
     EXPECT_EQ(meter.currency(), "RUB");
     EXPECT_EQ(meter.counters().authorizations, 1u);
 }
@@ -222,95 +218,38 @@ TEST_F(Session, AFailedCurrencyReadOpensNoEditor) {
             static_cast<QDialog*>(d)->reject();
         },
         300);
-    w->ChangeCurrencyAction->trigger();
+    Action("ChangeCurrencyAction")->trigger();
     ExpectFailure({});
     WaitFor([&] { return opened; }, 400);
     EXPECT_FALSE(opened);
 }
 
 TEST_F(Session, MoneyLabelsFollowTheMeterMode) {
+    // A page that owns money labels, as the parameter and tariff pages do.
+    auto* page = new QWidget(PageControl1());
     QLabel maxSum, alarm, off, tariff[2][4];
-    w->param2MAXSUMMLabel = &maxSum;
-    w->param2AlarmValueLabel = &alarm;
-    w->param2OffValueLabel = &off;
+    auto* money = new console::TMoneyLabels(w->Host(), page);
+    money->param2MAXSUMMLabel = &maxSum;
+    money->param2AlarmValueLabel = &alarm;
+    money->param2OffValueLabel = &off;
     for (int g = 0; g < 2; ++g)
-        for (int t = 0; t < 4; ++t) w->TariffValueLabels[g][t] = &tariff[g][t];
+        for (int t = 0; t < 4; ++t) money->TariffValueLabels[g][t] = &tariff[g][t];
     meter.setKopecks(true);
-    w->ContactorOnAction->trigger();
+    Action("ContactorOnAction")->trigger();
     EXPECT_EQ(maxSum.text(), "Макс. сумма разовой загрузки (коп.)");
     EXPECT_EQ(alarm.text(), "Дебет предупреждения (коп.)");
     EXPECT_EQ(off.text(), "Дебет отключения (коп.)");
     EXPECT_EQ(tariff[1][3].text(), "Тариф 4 (коп./кВт)");
     meter.setKopecks(false);
-    w->ContactorOnAction->trigger();
+    Action("ContactorOnAction")->trigger();
     EXPECT_EQ(maxSum.text(), "Макс. сумма разовой загрузки (руб.)");
     EXPECT_EQ(tariff[0][0].text(), "Тариф 1 (руб./кВт)");
     EXPECT_EQ(tariff[1][2].text(), "Тариф 3 (руб./кВт)");
-    w->param2MAXSUMMLabel = w->param2AlarmValueLabel = w->param2OffValueLabel = nullptr;
-    w->TariffValueLabels = {};
+    delete page;
 }
-
-TEST(MoneyCaptions, RublesAndKopecks) {
-    struct Row {
-        bool rubles;
-        const char *maxSum, *alarm, *off, *tariff1, *tariff4;
-    } rows[] = {
-        {true, "Макс. сумма разовой загрузки (руб.)", "Дебет предупреждения (руб.)", "Дебет отключения (руб.)",
-         "Тариф 1 (руб./кВт)", "Тариф 4 (руб./кВт)"},
-        {false, "Макс. сумма разовой загрузки (коп.)", "Дебет предупреждения (коп.)", "Дебет отключения (коп.)",
-         "Тариф 1 (коп./кВт)", "Тариф 4 (коп./кВт)"},
-    };
-    for (const auto& r : rows) {
-        const auto t = console::MoneyCaptions(r.rubles);
-        EXPECT_EQ(t.MaxSum, r.maxSum);
-        EXPECT_EQ(t.AlarmDebit, r.alarm);
-        EXPECT_EQ(t.OffDebit, r.off);
-        ASSERT_EQ(t.Tariffs.size(), 4);
-        EXPECT_EQ(t.Tariffs[0], r.tariff1);
-        EXPECT_EQ(t.Tariffs[3], r.tariff4);
-    }
-}
-
-namespace {
-
-// A meter played by the test on a pseudo-terminal: answers each request
-// frame with what answer() returns (nothing: silence). The session key it
-// hands out is zero, so nothing is scrambled.
-class ScriptedMeter {
-public:
-    using Bytes = std::vector<std::uint8_t>;
-    explicit ScriptedMeter(std::function<Bytes(std::uint8_t code)> answer) : answer_(std::move(answer)) {
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~ScriptedMeter() {
-        stop_ = true;
-        thread_.join();
-    }
-    const std::string& path() const { return pty_.slavePath(); }
-
-private:
-    void Run() {
-        Bytes in;
-        while (!stop_) {
-            for (std::uint8_t b : pty_.read(20, 1)) in.push_back(b);
-            while (!in.empty() && in[0] != 0x7E) in.erase(in.begin());
-            if (in.size() < 2 || in.size() < static_cast<std::size_t>(in[1]) + 4) continue;
-            const std::uint8_t code = in[2];
-            in.erase(in.begin(), in.begin() + in[1] + 4);
-            const Bytes reply = answer_(code);
-            if (!reply.empty()) pty_.write(reply);
-        }
-    }
-    testsupport::PtyPair pty_;
-    std::function<Bytes(std::uint8_t)> answer_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-}  // namespace
 
 TEST_F(OstrilonFixture, AClockThatIsNoDateGivesNoClockBox) {
-    ScriptedMeter meter([](std::uint8_t code) -> ScriptedMeter::Bytes {
+    testmeter::ScriptedMeter meter([](std::uint8_t code) -> testmeter::ScriptedMeter::Bytes {
         if (code == console::Code::Authorize) return testframes::Frame(4, {53, 0, 0, 0, 0, 1, 0, 0});
         // 31st of month 13
         if (code == console::Code::ReadDateTime) return testframes::Frame(7, {7, 5, 13, 4, 31, 13, 24, 20});
@@ -319,8 +258,8 @@ TEST_F(OstrilonFixture, AClockThatIsNoDateGivesNoClockBox) {
     ConnectSerial(meter.path());
     ASSERT_NE(w->CurrentLink, nullptr) << BoxTexts(*ui);
     AddressDefaultMeter();
-    w->ReadDateTimeAction->trigger();
+    Action("ReadDateTimeAction")->trigger();
     ASSERT_EQ(ui->boxes.size(), 1u) << BoxTexts(*ui);
     EXPECT_EQ(ui->Last().text, "Произошла ошибка!");
-    w->DisconnectButton->click();
+    DisconnectButton()->click();
 }

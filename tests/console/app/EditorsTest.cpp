@@ -195,11 +195,11 @@ TEST_F(Editors, DayMonthPickerShowsTheGivenDay) {
 TEST_F(Editors, AClickOnADateEditOpensThePickerBelowIt) {
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    auto* edit = new QLineEdit(QStringLiteral("01.05"), w->PageControl1);
+    auto* edit = new QLineEdit(QStringLiteral("01.05"), PageControl1());
     edit->setObjectName(QStringLiteral("listhappydayMD0Edit"));
     edit->setGeometry(20, 20, 80, 24);
     edit->show();
-    w->InstallDayMonthPicker(edit);
+    console::InstallDayMonthPicker(edit);
 
     QPoint at;
     QSize size;

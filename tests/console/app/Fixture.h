@@ -13,18 +13,23 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 
 #include "common/core/Timings.h"
 #include "common/core/Wait.h"
 #include "common/ui/FormatSettings.h"
 #include "common/ui/OperationProgress.h"
+#include "console/app/CurrencyEditor.h"
 #include "console/app/Main.h"
+#include "console/app/Main_Commands.h"
 #include "tests/support/qt/WindowTestEnvironment.h"
 
 // Records the title of every runner dialog as it shows.
@@ -52,6 +57,17 @@ inline bool WaitFor(const std::function<bool()>& pred, int ms) {
     return true;
 }
 
+// Once the currency editor opens: keeps what it shows in shown, types text
+// and presses OK.
+inline void AnswerCurrencyEditor(QString& shown, const QString& text) {
+    testsupport::WhenDialogOpens("console::TFrmInputCurrency", [&shown, text](QWidget* d) {
+        auto& dlg = *static_cast<console::TFrmInputCurrency*>(d);
+        shown = dlg.CurrencyEdit->text();
+        dlg.CurrencyEdit->setText(text);
+        dlg.OKButton->click();
+    });
+}
+
 // The texts of the recorded boxes, for messages of failed checks.
 inline std::string BoxTexts(const testsupport::ScriptedUi& ui) {
     std::string s;
@@ -76,10 +92,30 @@ struct OstrilonFixture : ::testing::Test, testsupport::WindowTestEnvironment {
     }
     QString SettingsPath() const { return dir.filePath("Ostrilon.INI"); }
 
+    // A control of the window by its object name; the test stops when there is none.
+    template <class T>
+    T* Find(const char* name) const {
+        T* c = w->findChild<T*>(QString::fromLatin1(name));
+        if (!c) throw std::logic_error(std::string("no control ") + name);
+        return c;
+    }
+    QAction* Action(const char* name) const { return Find<QAction>(name); }
+    QMenu* Menu(const char* name) const { return Find<QMenu>(name); }
+    console::TMeterCommands& Commands() const { return *Find<console::TMeterCommands>("MeterCommands"); }
+    QSpinBox* CounterNumEdit() const { return Find<QSpinBox>("CounterNumEdit"); }
+    QDoubleSpinBox* CounterIdentEdit() const { return Find<QDoubleSpinBox>("CounterIdentEdit"); }
+    QLineEdit* CurrentPasswordEdit() const { return Find<QLineEdit>("CurrentPasswordEdit"); }
+    QTabWidget* PageControl1() const { return Find<QTabWidget>("PageControl1"); }
+#ifndef OSTRILON_SERIAL_ONLY
+    QComboBox* ConnectionTypeComboBox() const { return Find<QComboBox>("ConnectionTypeComboBox"); }
+    QPushButton* ConnectButton() const { return Find<QPushButton>("ConnectButton"); }
+    QPushButton* DisconnectButton() const { return Find<QPushButton>("DisconnectButton"); }
+#endif
+
     // The meter the emulator plays by default.
     void AddressDefaultMeter() {
-        w->CounterNumEdit->setValue(1234567);
-        w->CounterIdentEdit->setValue(1);
+        CounterNumEdit()->setValue(1234567);
+        CounterIdentEdit()->setValue(1);
     }
     std::vector<testsupport::RecordedBox> Boxes() const { return ui->boxes; }
 
@@ -87,14 +123,14 @@ struct OstrilonFixture : ::testing::Test, testsupport::WindowTestEnvironment {
     // "Подключиться" on the serial link to device.
     void ConnectSerial(const std::string& device) {
         w->Settings.ComPortDevice = device;
-        w->ConnectionTypeComboBox->setCurrentIndex(console::TFrmMain::kRS232);
-        w->ConnectButton->click();
+        ConnectionTypeComboBox()->setCurrentIndex(console::TFrmMain::kRS232);
+        ConnectButton()->click();
     }
     // "Подключиться" on the TCP server at port.
     void Listen(int port) {
         w->Settings.TcpServerPort = port;
-        w->ConnectionTypeComboBox->setCurrentIndex(console::TFrmMain::kTcpServer);
-        w->ConnectButton->click();
+        ConnectionTypeComboBox()->setCurrentIndex(console::TFrmMain::kTcpServer);
+        ConnectButton()->click();
     }
 #endif
 };

@@ -22,14 +22,18 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     w->grab().save(out + "/ostrilon-main.png");
-    w->CommandMenu->popup(w->mapToGlobal(QPoint(60, 20)));
-    QTest::qWait(50);
-    w->CommandMenu->grab().save(out + "/ostrilon-menu-command.png");
-    w->ContactorMenu->popup(w->mapToGlobal(QPoint(300, 100)));
-    QTest::qWait(50);
-    w->ContactorMenu->grab().save(out + "/ostrilon-menu-contactor.png");
-    w->ContactorMenu->hide();
-    w->CommandMenu->hide();
+    // The menu "Команда" open, and one of its submenus beside it.
+    auto grabMenus = [&](const char* submenu, const QString& menuFile, const QString& submenuFile) {
+        Menu("CommandMenu")->popup(w->mapToGlobal(QPoint(60, 20)));
+        QTest::qWait(50);
+        Menu("CommandMenu")->grab().save(out + menuFile);
+        Menu(submenu)->popup(w->mapToGlobal(QPoint(300, 100)));
+        QTest::qWait(50);
+        Menu(submenu)->grab().save(out + submenuFile);
+        Menu(submenu)->hide();
+        Menu("CommandMenu")->hide();
+    };
+    grabMenus("ContactorMenu", "/ostrilon-menu-command.png", "/ostrilon-menu-contactor.png");
 
     console::TFrmParameters settings(w.get());
     settings.LoadFrom(w->Settings);
@@ -64,6 +68,8 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
     ConnectSerial(meter.startPty());
     AddressDefaultMeter();
     w->grab().save(out + "/ostrilon-main-connected.png");
+    // The menus again, their items now enabled.
+    grabMenus("DopChannel2Menu", "/ostrilon-menu-command-connected.png", "/ostrilon-menu-channel2-connected.png");
     w->RunCounterOperation("Чтение даты и времени счетчика", [] {
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* r = qobject_cast<common::ui::TFrmOperationProgress*>(top); r && r->isVisible())

@@ -22,8 +22,8 @@ TEST_F(SerialOnly, NoConnectionControlsAndTheActionsFromTheStart) {
     EXPECT_EQ(w->findChild<QComboBox*>("ConnectionTypeComboBox"), nullptr);
     EXPECT_EQ(w->findChild<QPushButton*>("ConnectButton"), nullptr);
     EXPECT_EQ(w->findChild<QPushButton*>("DisconnectButton"), nullptr);
-    EXPECT_EQ(w->MeterActions.size(), 13u);
-    for (QAction* a : w->MeterActions) EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_EQ(w->MeterActions().size(), 13u);
+    for (QAction* a : w->MeterActions()) EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_EQ(w->CurrentLink, nullptr);
 
     console::TFrmParameters d;
@@ -53,10 +53,10 @@ TEST_F(SerialOnly, ReadsTheClockThroughAPseudoTerminalAndFreesThePort) {
     ASSERT_FALSE(tty.empty()) << sim.err;
     w->Settings.ComPortDevice = tty;
     w->Settings.ComPortSpeed = 9600;
-    w->CounterNumEdit->setValue(555);
-    w->CounterIdentEdit->setValue(7);
+    CounterNumEdit()->setValue(555);
+    CounterIdentEdit()->setValue(7);
     RunnerTitles titles;
-    w->ReadDateTimeAction->trigger();
+    Action("ReadDateTimeAction")->trigger();
     EXPECT_EQ(titles.titles, QStringList{"Чтение даты и времени счетчика"});
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui) << sim.err;
     EXPECT_EQ(ui->boxes[0].kind, common::ui::BoxKind::Plain);
@@ -70,7 +70,7 @@ TEST_F(SerialOnly, ReadsTheClockThroughAPseudoTerminalAndFreesThePort) {
 
     // A second command opens it again.
     ui->Clear();
-    w->ContactorOffAction->trigger();
+    Action("ContactorOffAction")->trigger();
     ASSERT_EQ(ui->boxes.size(), 1u) << BoxTexts(*ui);
     EXPECT_EQ(ui->Last().text, "Выполнено успешно!");
 }
@@ -78,7 +78,7 @@ TEST_F(SerialOnly, ReadsTheClockThroughAPseudoTerminalAndFreesThePort) {
 TEST_F(SerialOnly, AMissingDeviceGetsThePortErrorBox) {
     w->Settings.ComPortDevice = "/dev/no-such-port-here";
     AddressDefaultMeter();
-    w->ReadDateTimeAction->trigger();
+    Action("ReadDateTimeAction")->trigger();
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui);
     EXPECT_EQ(ui->boxes[0].caption, "Ошибка");
     EXPECT_EQ(ui->boxes[0].kind, common::ui::BoxKind::Error);
@@ -90,7 +90,7 @@ TEST_F(SerialOnly, AMissingDeviceGetsThePortErrorBox) {
     ui->Clear();
     w->Settings.ComPortDevice.clear();
     w->Settings.ComPortNumber = 0;
-    w->ReadDateTimeAction->trigger();
+    Action("ReadDateTimeAction")->trigger();
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui);
     EXPECT_EQ(ui->boxes[0].text, "Не удалось открыть Ком-порт: порт 0\nномера портов начинаются с 1");
 }

@@ -19,42 +19,42 @@ struct Window : OstrilonFixture {
         const int port = testsupport::UnusedLoopbackPort();
         Listen(port);
         meter.startTcpClient("127.0.0.1", port);
-        return WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000) ? port : 0;
+        return WaitFor([&] { return Action("ReadDateTimeAction")->isEnabled(); }, 30000) ? port : 0;
     }
 };
 
 TEST_F(Window, StartsWithoutALinkAndKeepsTheSettingsAtExit) {
     EXPECT_EQ(w->windowTitle(), "Управление счетчиком версий 51...54");
-    ASSERT_EQ(w->ConnectionTypeComboBox->count(), 3);
-    EXPECT_EQ(w->ConnectionTypeComboBox->itemText(0), "RS-232");
-    EXPECT_EQ(w->ConnectionTypeComboBox->itemText(1), "Модем");
-    EXPECT_EQ(w->ConnectionTypeComboBox->itemText(2), "TCP-сервер");
-    EXPECT_EQ(w->ConnectionTypeComboBox->currentIndex(), 0);
-    EXPECT_TRUE(w->ConnectionTypeComboBox->isEnabled());
-    auto* model = qobject_cast<QStandardItemModel*>(w->ConnectionTypeComboBox->model());
+    ASSERT_EQ(ConnectionTypeComboBox()->count(), 3);
+    EXPECT_EQ(ConnectionTypeComboBox()->itemText(0), "RS-232");
+    EXPECT_EQ(ConnectionTypeComboBox()->itemText(1), "Модем");
+    EXPECT_EQ(ConnectionTypeComboBox()->itemText(2), "TCP-сервер");
+    EXPECT_EQ(ConnectionTypeComboBox()->currentIndex(), 0);
+    EXPECT_TRUE(ConnectionTypeComboBox()->isEnabled());
+    auto* model = qobject_cast<QStandardItemModel*>(ConnectionTypeComboBox()->model());
     ASSERT_NE(model, nullptr);
     EXPECT_FALSE(model->item(1)->isEnabled());  // no dialing in this program
     EXPECT_TRUE(model->item(2)->isEnabled());
-    EXPECT_TRUE(w->ConnectButton->isEnabled());
-    EXPECT_FALSE(w->DisconnectButton->isEnabled());
-    EXPECT_EQ(w->ConnectButton->text(), "Подключиться");
-    EXPECT_EQ(w->DisconnectButton->text(), "Отключиться");
-    EXPECT_EQ(w->CounterNumEdit->maximum(), 9999999);
-    EXPECT_EQ(w->CounterIdentEdit->maximum(), 4294967295.0);
-    EXPECT_FALSE(w->CurrentPasswordEdit->isVisibleTo(w.get()));
+    EXPECT_TRUE(ConnectButton()->isEnabled());
+    EXPECT_FALSE(DisconnectButton()->isEnabled());
+    EXPECT_EQ(ConnectButton()->text(), "Подключиться");
+    EXPECT_EQ(DisconnectButton()->text(), "Отключиться");
+    EXPECT_EQ(CounterNumEdit()->maximum(), 9999999);
+    EXPECT_EQ(CounterIdentEdit()->maximum(), 4294967295.0);
+    EXPECT_FALSE(CurrentPasswordEdit()->isVisibleTo(w.get()));
 
     const char* names[] = {"ReadDateTimeAction",  "WriteDateTimeAction",  "CardModeOnAction",    "ContactorOnAction",
                            "ContactorOffAction",  "ContactorReleaseAction", "RangeMode100Action", "RangeMode1Action",
                            "ChangeCurrencyAction", "DopChannel1OnAction", "DopChannel2OnAction", "DopChannel1OffAction",
                            "DopChannel2OffAction"};
-    ASSERT_EQ(w->MeterActions.size(), std::size(names));
+    ASSERT_EQ(w->MeterActions().size(), std::size(names));
     for (const char* n : names) {
         auto* a = w->findChild<QAction*>(n);
         ASSERT_NE(a, nullptr) << n;
         EXPECT_FALSE(a->isEnabled()) << n;
     }
-    EXPECT_TRUE(w->SettingsAction->isEnabled());
-    EXPECT_TRUE(w->AboutAction->isEnabled());
+    EXPECT_TRUE(Action("SettingsAction")->isEnabled());
+    EXPECT_TRUE(Action("AboutAction")->isEnabled());
 
     EXPECT_EQ(w->Settings.ComPortNumber, 1);
     EXPECT_EQ(w->Settings.ComPortSpeed, 1200);
@@ -132,7 +132,7 @@ TEST_F(Window, SettingsDialogStoresNumbersAndDefaultsForTheRest) {
             dlg.TCPServerPortEdit->setText(c.tcp);
             dlg.OKButton->click();
         });
-        w->SettingsAction->trigger();
+        Action("SettingsAction")->trigger();
         ASSERT_TRUE(seen);
         EXPECT_EQ(w->Settings.ComPortNumber, c.wantPort) << c.port;
         EXPECT_EQ(w->Settings.ComPortSpeed, c.wantSpeed) << c.speed;
@@ -145,7 +145,7 @@ TEST_F(Window, SettingsDialogStoresNumbersAndDefaultsForTheRest) {
         dlg.ComPortEdit->setText("9");
         dlg.CancelButton->click();
     });
-    w->SettingsAction->trigger();
+    Action("SettingsAction")->trigger();
     EXPECT_EQ(w->Settings.ComPortNumber, 4);
 }
 
@@ -158,14 +158,14 @@ TEST_F(Window, AboutShowsTheProgram) {
         EXPECT_EQ(name->text(), "Ostrilon");
         static_cast<QDialog*>(d)->accept();
     });
-    w->AboutAction->trigger();
+    Action("AboutAction")->trigger();
     EXPECT_TRUE(seen);
 }
 
 TEST_F(Window, ConnectsAndDisconnectsOnTheSerialLink) {
     // A button of a page that needs a meter follows the actions.
-    auto* statistics = new QPushButton(QStringLiteral("Статистика"), w->PageControl1);
-    w->AddMeterButton(statistics);
+    auto* statistics = new QPushButton(QStringLiteral("Статистика"), PageControl1());
+    w->Host().FollowMeterActions(statistics);
     EXPECT_FALSE(statistics->isEnabled());
 
     sim5x::Emulator meter;
@@ -175,22 +175,22 @@ TEST_F(Window, ConnectsAndDisconnectsOnTheSerialLink) {
     EXPECT_TRUE(ui->boxes.empty()) << BoxTexts(*ui);
     ASSERT_NE(w->CurrentLink, nullptr);
     EXPECT_EQ(w->CurrentLink, w->SerialLink.get());
-    for (QAction* a : w->MeterActions) EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_FALSE(w->ConnectButton->isEnabled());
-    EXPECT_TRUE(w->DisconnectButton->isEnabled());
-    EXPECT_FALSE(w->ConnectionTypeComboBox->isEnabled());
+    for (QAction* a : w->MeterActions()) EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_FALSE(ConnectButton()->isEnabled());
+    EXPECT_TRUE(DisconnectButton()->isEnabled());
+    EXPECT_FALSE(ConnectionTypeComboBox()->isEnabled());
     // The port is ours while connected.
     console::TComPort other;
     EXPECT_FALSE(other.OpenPort(tty, 1200));
 
-    w->DisconnectButton->click();
+    DisconnectButton()->click();
     EXPECT_FALSE(statistics->isEnabled());
     EXPECT_EQ(w->CurrentLink, nullptr);
     EXPECT_EQ(w->SerialLink, nullptr);
-    for (QAction* a : w->MeterActions) EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_TRUE(w->ConnectButton->isEnabled());
-    EXPECT_FALSE(w->DisconnectButton->isEnabled());
-    EXPECT_TRUE(w->ConnectionTypeComboBox->isEnabled());
+    for (QAction* a : w->MeterActions()) EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_TRUE(ConnectButton()->isEnabled());
+    EXPECT_FALSE(DisconnectButton()->isEnabled());
+    EXPECT_TRUE(ConnectionTypeComboBox()->isEnabled());
     EXPECT_TRUE(other.OpenPort(tty, 1200)) << other.OpenError();
     EXPECT_TRUE(ui->boxes.empty()) << BoxTexts(*ui);
 }
@@ -203,14 +203,14 @@ TEST_F(Window, AFailedSerialOpenSaysWhichPortAndWhy) {
     EXPECT_EQ(box.caption, QApplication::applicationDisplayName());
     EXPECT_EQ(box.text, "Error\nНе удалось открыть Ком-порт: /dev/no-such-port-here\nNo such file or directory");
     EXPECT_EQ(w->CurrentLink, nullptr);
-    for (QAction* a : w->MeterActions) EXPECT_FALSE(a->isEnabled());
+    for (QAction* a : w->MeterActions()) EXPECT_FALSE(a->isEnabled());
     // "Отключиться" stays until pressed, then the window is back at the start.
-    EXPECT_FALSE(w->ConnectButton->isEnabled());
-    EXPECT_TRUE(w->DisconnectButton->isEnabled());
-    w->DisconnectButton->click();
+    EXPECT_FALSE(ConnectButton()->isEnabled());
+    EXPECT_TRUE(DisconnectButton()->isEnabled());
+    DisconnectButton()->click();
     EXPECT_EQ(w->SerialLink, nullptr);
-    EXPECT_TRUE(w->ConnectButton->isEnabled());
-    EXPECT_FALSE(w->DisconnectButton->isEnabled());
+    EXPECT_TRUE(ConnectButton()->isEnabled());
+    EXPECT_FALSE(DisconnectButton()->isEnabled());
 
     // A port number past the devices there are: the same box names its device.
     ui->Clear();
@@ -218,7 +218,7 @@ TEST_F(Window, AFailedSerialOpenSaysWhichPortAndWhy) {
     ConnectSerial("");
     ASSERT_EQ(ui->boxes.size(), 1u) << BoxTexts(*ui);
     EXPECT_TRUE(ui->Last().text.startsWith("Error\nНе удалось открыть Ком-порт: /dev/ttyS299\n")) << BoxTexts(*ui);
-    w->DisconnectButton->click();
+    DisconnectButton()->click();
 }
 
 TEST_F(Window, TcpServerEnablesTheActionsOnlyOnceTheMeterSideConnects) {
@@ -228,36 +228,36 @@ TEST_F(Window, TcpServerEnablesTheActionsOnlyOnceTheMeterSideConnects) {
     ASSERT_NE(w->TcpLink, nullptr);
     EXPECT_EQ(w->CurrentLink, w->TcpLink.get());
     EXPECT_EQ(w->TcpLink->ListeningPort(), port);
-    EXPECT_FALSE(w->ConnectButton->isEnabled());
-    EXPECT_TRUE(w->DisconnectButton->isEnabled());
-    for (QAction* a : w->MeterActions) EXPECT_FALSE(a->isEnabled());
+    EXPECT_FALSE(ConnectButton()->isEnabled());
+    EXPECT_TRUE(DisconnectButton()->isEnabled());
+    for (QAction* a : w->MeterActions()) EXPECT_FALSE(a->isEnabled());
 
     sim5x::Emulator meter;
     meter.startTcpClient("127.0.0.1", port);
-    ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000));
-    for (QAction* a : w->MeterActions) EXPECT_TRUE(a->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return Action("ReadDateTimeAction")->isEnabled(); }, 30000));
+    for (QAction* a : w->MeterActions()) EXPECT_TRUE(a->isEnabled());
 
     // An operation over the connection.
     AddressDefaultMeter();
     meter.setClock(common::DateTime::makeOrEmpty(2024, 2, 29, 13, 5, 7));
-    w->ReadDateTimeAction->trigger();
+    Action("ReadDateTimeAction")->trigger();
     ASSERT_EQ(ui->boxes.size(), 2u) << BoxTexts(*ui);
     EXPECT_TRUE(ui->boxes[0].text.startsWith("29.02.2024 13:05:")) << BoxTexts(*ui);
     EXPECT_EQ(ui->boxes[1].text, "Выполнено успешно!");
 
-    w->DisconnectButton->click();
+    DisconnectButton()->click();
     EXPECT_EQ(w->TcpLink, nullptr);
     EXPECT_EQ(w->CurrentLink, nullptr);
-    for (QAction* a : w->MeterActions) EXPECT_FALSE(a->isEnabled());
-    EXPECT_TRUE(w->ConnectButton->isEnabled());
-    EXPECT_FALSE(w->DisconnectButton->isEnabled());
+    for (QAction* a : w->MeterActions()) EXPECT_FALSE(a->isEnabled());
+    EXPECT_TRUE(ConnectButton()->isEnabled());
+    EXPECT_FALSE(DisconnectButton()->isEnabled());
     // The server is gone: the port can be taken again at once.
     ui->Clear();
     Listen(port);
     EXPECT_TRUE(ui->boxes.empty()) << BoxTexts(*ui);
-    ASSERT_TRUE(WaitFor([&] { return w->ReadDateTimeAction->isEnabled(); }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return Action("ReadDateTimeAction")->isEnabled(); }, 30000));
     meter.stop();
-    w->DisconnectButton->click();
+    DisconnectButton()->click();
 }
 
 TEST_F(Window, AServerThatCannotListenSaysWhichPortAndWhy) {
@@ -269,10 +269,10 @@ TEST_F(Window, AServerThatCannotListenSaysWhichPortAndWhy) {
                                    .arg(occupant.port()));
     EXPECT_EQ(w->TcpLink, nullptr);
     EXPECT_EQ(w->CurrentLink, nullptr);
-    EXPECT_TRUE(w->ConnectButton->isEnabled());
-    EXPECT_FALSE(w->DisconnectButton->isEnabled());
-    EXPECT_TRUE(w->ConnectionTypeComboBox->isEnabled());
-    for (QAction* a : w->MeterActions) EXPECT_FALSE(a->isEnabled());
+    EXPECT_TRUE(ConnectButton()->isEnabled());
+    EXPECT_FALSE(DisconnectButton()->isEnabled());
+    EXPECT_TRUE(ConnectionTypeComboBox()->isEnabled());
+    for (QAction* a : w->MeterActions()) EXPECT_FALSE(a->isEnabled());
 }
 
 TEST_F(Window, ClosingWhileTheServerListensLeavesNothingBehind) {
@@ -302,8 +302,8 @@ TEST_F(Window, AConnectedServerIsStoppedWithoutRunningEventsInTheDestructor) {
             w->close();
             // Stopped by the close, while the window was whole: its event found the controls.
             EXPECT_EQ(w->TcpLink, nullptr) << c.what;
-            EXPECT_FALSE(w->ReadDateTimeAction->isEnabled()) << c.what;
-            EXPECT_TRUE(w->ConnectButton->isEnabled()) << c.what;
+            EXPECT_FALSE(Action("ReadDateTimeAction")->isEnabled()) << c.what;
+            EXPECT_TRUE(ConnectButton()->isEnabled()) << c.what;
         }
         // Queued now, it runs only if the destructor processes events.
         bool ran = false;
@@ -328,7 +328,7 @@ TEST_F(Window, ClosingDuringAnExchangeOverTcpEndsTheOperation) {
     // The window is closed (a termination signal, say) while the
     // authorization waits for its reply.
     QTimer::singleShot(300, w.get(), [this] { w->close(); });
-    w->ReadDateTimeAction->trigger();
+    Action("ReadDateTimeAction")->trigger();
     EXPECT_EQ(w->TcpLink, nullptr);
     EXPECT_EQ(w->CurrentLink, nullptr);
     ASSERT_FALSE(ui->boxes.empty());

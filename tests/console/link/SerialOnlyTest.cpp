@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "common/core/Timings.h"
+#include "console/core/Session.h"
 #include "console/link/SerialOnlyCommunication.h"
 #include "tests/support/Child.h"
 #include "tests/console/link/Frames.h"
@@ -71,11 +72,11 @@ TEST_F(SerialOnly, SessionWithTheEmulatorProgram) {
     console::TSerialOnlyCommunication link(path, 9600);
     ASSERT_TRUE(link.SerialPort.IsOpen()) << link.SerialPort.OpenError();
     common::DateTime clock;
-    const auto outcome = console::WithSession(link, 555, 7, [&] {
+    const auto outcome = console::core::WithSession(link, 555, 7, [&] {
         return link.ReadArea(console::Area::Identification, 0) && !(clock = link.ReadDateTime()).isEmpty() &&
                link.ContactorCommand(console::ContactorKind::Off) && link.SetCurrency("KZT");
     });
-    EXPECT_EQ(outcome, console::SessionOutcome::Done);
+    EXPECT_EQ(outcome, console::core::SessionOutcome::Done);
     EXPECT_EQ(link.CounterVersion, 52);
     EXPECT_FALSE(clock.isEmpty());
 }

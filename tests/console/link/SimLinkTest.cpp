@@ -9,13 +9,15 @@
 
 #include "common/core/Timings.h"
 #include "common/core/Wait.h"
+#include "console/core/Session.h"
 #include "console/link/RS232Communication.h"
 #include "console/link/TCPIPCommunication.h"
 #include "sim/counter5x/Emulator.h"
 #include "tests/console/link/MeterSide.h"
+#include "tests/console/link/SerialSim.h"
 
 using namespace std::chrono_literals;
-using console::SessionOutcome;
+using console::core::SessionOutcome;
 using console::TCounterCommunication;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -37,7 +39,7 @@ std::size_t CountRequests(const sim5x::Emulator& meter, std::uint8_t code) {
 
 // Everything a session can do, checked against the emulator's state.
 void RunEveryOperation(TCounterCommunication& link, sim5x::Emulator& meter) {
-    auto session = [&](const std::function<bool()>& op) { return console::WithSession(link, kMeter, kIdent, op); };
+    auto session = [&](const std::function<bool()>& op) { return console::core::WithSession(link, kMeter, kIdent, op); };
 
     ASSERT_EQ(session([&] {
                   EXPECT_EQ(link.CounterVersion, 53);
@@ -96,20 +98,7 @@ void RunEveryOperation(TCounterCommunication& link, sim5x::Emulator& meter) {
     EXPECT_TRUE(meter.cardMode());
 }
 
-struct SerialSim : ::testing::Test {
-    sim5x::Emulator meter;
-    console::TRS232Communication link;
-    void SetUp() override {
-        common::ResetTimings();
-        const std::string path = meter.startPty();
-        ASSERT_TRUE(link.Connect(path, 9600)) << link.SerialPort.OpenError();
-    }
-    void TearDown() override {
-        link.Disconnect();
-        meter.stop();
-        common::ResetTimings();
-    }
-};
+using SerialSim = testmeter::SerialSim;
 
 }  // namespace
 
@@ -139,18 +128,18 @@ TEST_F(SerialSim, SlowBytesOrTrailingBytes) {
         return link.ReadArea(console::Area::Identification, 0) && !link.ReadDateTime().isEmpty();
     };
     meter.updateFaults([](sim5x::Faults& f) { f.paceBaud = 1200; });
-    EXPECT_EQ(console::WithSession(link, kMeter, kIdent, readSome), SessionOutcome::Done);
+    EXPECT_EQ(console::core::WithSession(link, kMeter, kIdent, readSome), SessionOutcome::Done);
     // Bytes after a reply stay queued until the next request discards them.
     meter.updateFaults([](sim5x::Faults& f) {
         f.paceBaud = 0;
         f.trailing = {0x00, 0xFF};
     });
-    EXPECT_EQ(console::WithSession(link, kMeter, kIdent, readSome), SessionOutcome::Done);
+    EXPECT_EQ(console::core::WithSession(link, kMeter, kIdent, readSome), SessionOutcome::Done);
 }
 
 TEST_F(SerialSim, RefusalsAndSessionFailures) {
     meter.updateFaults([](sim5x::Faults& f) { f.refusals.push_back({console::Code::ReadArea, console::Area::Tariffs, 2}); });
-    EXPECT_EQ(console::WithSession(link, kMeter, kIdent, [&] { return link.ReadArea(console::Area::Tariffs, 0); }),
+    EXPECT_EQ(console::core::WithSession(link, kMeter, kIdent, [&] { return link.ReadArea(console::Area::Tariffs, 0); }),
               SessionOutcome::OperationFailed);
     EXPECT_EQ(link.LastRefusalReason, 2);
 
@@ -158,14 +147,14 @@ TEST_F(SerialSim, RefusalsAndSessionFailures) {
     meter.updateFaults([](sim5x::Faults& f) { f.reportVersion = 55; });
     const auto ended = meter.counters().sessionsEnded;
     bool ran = false;
-    EXPECT_EQ(console::WithSession(link, kMeter, kIdent, [&] { return ran = true; }), SessionOutcome::UnsupportedVersion);
+    EXPECT_EQ(console::core::WithSession(link, kMeter, kIdent, [&] { return ran = true; }), SessionOutcome::UnsupportedVersion);
     EXPECT_FALSE(ran);
     EXPECT_EQ(link.CounterVersion, 55);
     EXPECT_EQ(meter.counters().sessionsEnded, ended + 2);  // before and after
 
     // A wrong identifier gets no answer.
     common::timings().consolePollMs = 30;
-    EXPECT_EQ(console::WithSession(link, kMeter, kIdent + 1, [&] { return ran = true; }),
+    EXPECT_EQ(console::core::WithSession(link, kMeter, kIdent + 1, [&] { return ran = true; }),
               SessionOutcome::AuthorizationFailed);
     EXPECT_EQ(link.CounterVersion, 0);
 }
@@ -173,7 +162,7 @@ TEST_F(SerialSim, RefusalsAndSessionFailures) {
 TEST_F(SerialSim, PortErrorsEndTheOperation) {
     link.SerialPort.ClosePort();
     try {
-        console::WithSession(link, kMeter, kIdent, [] { return true; });
+        console::core::WithSession(link, kMeter, kIdent, [] { return true; });
         ADD_FAILURE() << "no error raised";
     } catch (const console::ComPortError& e) {
         EXPECT_STREQ(e.what(), "COM port not opened");
@@ -228,13 +217,13 @@ TEST_F(TcpSim, SplitFramesAndTrailingBytes) {
         f.splitChunk = 3;
         f.splitGapMs = 20;
     });
-    EXPECT_EQ(console::WithSession(*link, kMeter, kIdent, [&] { return link->ReadArea(console::Area::Parameters, 0); }),
+    EXPECT_EQ(console::core::WithSession(*link, kMeter, kIdent, [&] { return link->ReadArea(console::Area::Parameters, 0); }),
               SessionOutcome::Done);
     meter.updateFaults([](sim5x::Faults& f) {
         f.splitChunk = 0;
         f.trailing = {0x7E, 0x10, 0x06};
     });
-    EXPECT_EQ(console::WithSession(*link, kMeter, kIdent,
+    EXPECT_EQ(console::core::WithSession(*link, kMeter, kIdent,
                                    [&] {
                                        return link->ReadArea(console::Area::Parameters, 0) &&
                                               link->ReadArea(console::Area::Identification, 0);
@@ -267,10 +256,10 @@ TEST_F(TcpSim, SecondMeterIsRefusedUntilTheFirstLeaves) {
     std::this_thread::sleep_for(300ms);
     window.RunPending();
     EXPECT_EQ(connected, 1);
-    EXPECT_EQ(console::WithSession(*link, kMeter, kIdent, [] { return true; }), SessionOutcome::Done);
+    EXPECT_EQ(console::core::WithSession(*link, kMeter, kIdent, [] { return true; }), SessionOutcome::Done);
 
     meter.stop();
     ASSERT_TRUE(window.RunUntil([&] { return connected == 2; }, common::DeadlineAfter(20000)));
-    EXPECT_EQ(console::WithSession(*link, other.meterNumber, kIdent, [] { return true; }), SessionOutcome::Done);
+    EXPECT_EQ(console::core::WithSession(*link, other.meterNumber, kIdent, [] { return true; }), SessionOutcome::Done);
     second.stop();
 }

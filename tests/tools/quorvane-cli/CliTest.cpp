@@ -254,3 +254,117 @@ TEST_F(Cli, TableUsageIsCheckedBeforeThePortOpens) {
     }
     EXPECT_EQ(emu.counters().bytesIn, 0u);
 }
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+template <std::size_t N>
+Bytes AsBytes(const std::array<std::uint8_t, N>& a) {
+    return Bytes(a.begin(), a.end());
+}
+
+}  // namespace
+
+TEST_F(Cli, SetWritesEachRecordByTheControlsNames) {
+    // Bytes the window does not show stay as the meter keeps them.
+    emu.withMeter([](sim34::MeterModel& m) {
+        auto& g = m.state().second;
+        g[16] = 0x5A;
+        for (int i = 0; i < 6; ++i) g[static_cast<std::size_t>(20 + i)] = static_cast<std::uint8_t>(i + 1);
+    });
+    auto c = Run({"set", "params", "InfoTimeEdit=7", "MaxPowerEdit=1235", "LCDCheckListBox16=1",
+                  "ContactorControlCheckListBox9=1", "ReinitCheckBox=1",
+                  "set", "dop-params", "PeriodComboBox=1 час", "TimeShiftComboBox=автоматически",
+                  "SummerDateEdit=29.02", "SummerTimeEdit=3", "WinterShiftEdit=0",
+                  "set", "params2", "Max_IEdit=100", "ExternalContactorModeCheckListBox5=1", "LCD2CheckListBox2=1",
+                  "set", "ratios", "CurrentRatioEdit=10"});
+    ASSERT_EQ(Finish(c), 0) << c.err;
+    EXPECT_EQ(c.out,
+              "result: Параметры записаны\nresult: Дополнительные параметры записаны\n"
+              "result: Параметры записаны\nresult: Коэффициентов трансформации записаны\n");
+    emu.withMeter([](sim34::MeterModel& m) {
+        const auto& s = m.state();
+        // Display mask 0x1AC7 as it was; 7 s; 1235 W = 123500 (0x0001E26C) in 0.01 W;
+        // 30 s; 60 s; contactor 0x03; flags: reinit, display row 16, contactor row 9; 30 min.
+        EXPECT_EQ(AsBytes(s.main),
+                  (Bytes{0xC7, 0x1A, 0x07, 0x6C, 0xE2, 0x01, 0x00, 0x1E, 0x3C, 0x00, 0x03, 0x13, 0x1E, 0x00}));
+        // No correction; "Автоматически" 3 | period 7 << 5; summer 29.02 3 h = 3 | 29 << 5 | 2 << 10;
+        // +1; winter 27.10 3 h as it was = 0x2B63; shift 0.
+        EXPECT_EQ(AsBytes(s.additional), (Bytes{0x00, 0xE3, 0xA3, 0x0B, 0x01, 0x63, 0x2B, 0x00}));
+        // Rows 0 and 2; 1500000; 100 A = 100000 mA (0x000186A0); 30, 60, 30, 60; 0x5A kept;
+        // 30; external row 5; bytes 20-25 kept.
+        EXPECT_EQ(AsBytes(s.second),
+                  (Bytes{0x05, 0x00, 0x60, 0xE3, 0x16, 0x00, 0xA0, 0x86, 0x01, 0x00, 0x1E, 0x3C, 0x00,
+                         0x1E, 0x3C, 0x00, 0x5A, 0x1E, 0x00, 0x20, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06}));
+        EXPECT_EQ(s.ratioI, 10);
+        EXPECT_EQ(s.ratioU, 1);
+        EXPECT_FALSE(m.sessionOpen());
+    });
+}
+
+TEST_F(Cli, GetPrintsOneLinePerControlInTheirOrder) {
+    auto c = Run({"get", "dop-params", "get", "ratios", "params"});
+    ASSERT_EQ(Finish(c), 0) << c.err;
+    // The emulator's factory record: "По таблице", 30 minutes, 31.03 2 h +1, 27.10 3 h -1.
+    EXPECT_EQ(c.out.rfind("SecAutoCorrectTimeEdit=0\nPeriodComboBox=30 минут\nTimeShiftComboBox=По таблице\n"
+                          "SummerDateEdit=31.03\nSummerTimeEdit=2\nSummerShiftEdit=1\n"
+                          "WinterDateEdit=27.10\nWinterTimeEdit=3\nWinterShiftEdit=-1\n"
+                          "CurrentRatioEdit=1\nVoltageRatioEdit=1\nCurrentVoltageRatioChangesCountLabel=Изменений: 1\n"
+                          "CurrentVoltageRatioLastDateLabel=Последнее: ",
+                          0),
+              0u)
+        << c.out;
+    // The old name of get params prints the same lines.
+    EXPECT_NE(c.out.find("\nInfoTimeEdit=5\nMaxPowerEdit=15000\nMaxPowerTimeEdit=30\nLCDCheckListBox0=1\n"),
+              std::string::npos);
+    EXPECT_NE(c.out.find("\nContactorOnTimeEdit=60\nReinitCheckBox=0\nReinitTimeEdit=30\n"), std::string::npos);
+
+    auto j = Run({"--json", "get", "params2"});
+    ASSERT_EQ(Finish(j), 0) << j.err;
+    EXPECT_EQ(j.out.rfind("{\"command\":\"get\",\"ok\":true,\"record\":\"params2\",\"LCD2CheckListBox0\":1,"
+                          "\"LCD2CheckListBox1\":0,\"LCD2CheckListBox2\":0,\"Max_AminusEdit\":15000,\"Max_IEdit\":60,",
+                          0),
+              0u)
+        << j.out;
+}
+
+TEST_F(Cli, ARefusedNameOrValueSendsNothing) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"set", "params", "NoSuchEdit=1"},
+        {"set", "params", "InfoTimeEdit=11"},                  // 3..10
+        {"set", "params", "LCDCheckListBox17=1"},              // rows 0..16
+        {"set", "params", "ReinitCheckBox=2"},
+        {"set", "dop-params", "PeriodComboBox=45 минут"},
+        {"set", "dop-params", "SummerShiftEdit=2"},            // -1..1
+        {"set", "params2", "Max_ITimeEdit=256"},               // one byte on the wire
+        {"set", "ratios", "VoltageRatioEdit=65536"},           // two bytes on the wire
+        {"set", "ratios", "CurrentVoltageRatioChangesCountLabel=5"},  // shown, never set
+        {"set", "params"},                                     // nothing to set
+        {"set", "params", "InfoTimeEdit"},
+        {"get", "params", "InfoTimeEdit=5"},                   // get takes no values here
+        {"get", "nothing"},
+        {"datetime", "set", "params", "InfoTimeEdit=7", "MaxPowerEdit=0"},  // refused before the first command runs
+    };
+    for (const auto& args : cases) {
+        auto c = Run(args);
+        EXPECT_EQ(Finish(c), 2) << args[1] << " " << (args.size() > 2 ? args[2] : "") << ": " << c.err;
+        EXPECT_FALSE(c.err.empty());
+    }
+    EXPECT_EQ(emu.counters().bytesIn, 0u);
+}
+
+TEST_F(Cli, AWriteTheMeterRefusesFailsWithTheBlocksText) {
+    // The meter takes no ratio 0; the additional record refuses a date that does not exist.
+    auto c = Run({"set", "ratios", "CurrentRatioEdit=0"});
+    EXPECT_EQ(Finish(c), 1);
+    EXPECT_EQ(c.err, "Ошибка записи коэффициентов трансформации: Неверные параметры\n");
+    auto d = Run({"set", "dop-params", "WinterDateEdit=30.02"});
+    EXPECT_EQ(Finish(d), 1);
+    EXPECT_EQ(d.err, "Ошибка записи дополнительных параметров: неверная дата перехода «30.02»\n");
+    emu.withMeter([](sim34::MeterModel& m) {
+        EXPECT_EQ(m.state().ratioI, 1);
+        EXPECT_EQ(m.state().additional[5], 0x63);
+        EXPECT_FALSE(m.sessionOpen());
+    });
+}
