@@ -2,6 +2,7 @@
 // current values, state and status, event journals and change histories,
 // as CSV text or the very file "Сохранить результаты" writes. The older
 // single reads (state, status, phase-values) print the same table their way.
+#include <algorithm>
 #include <array>
 #include <iostream>
 
@@ -54,48 +55,66 @@ void PhaseValuesTable(Session& s, Output& out) {
     out.Table("table", RowsOf(table));
 }
 
-// ---- table VIEW [J] [--csv FILE] [--repeat N] ----
+// ---- table VIEW [ARGS] [--csv FILE] [--repeat N] ----
 
-using ViewRun = std::function<bool(OperationContext&, StatisticsTable&, RepeatValues&, int journal)>;
+// One view of the statistics table, run on a table of its own.
+using ViewRun = std::function<bool(OperationContext&, StatisticsTable&, RepeatValues&)>;
 
+// A view of `table`: its name and usage, its arguments (checked before the
+// port opens, Usage when wrong), and whether --repeat applies. More views
+// (other groups of the page) are more rows here.
 struct View {
     const char* name;
-    bool live;     // repeats with --repeat
-    bool journal;  // takes the journal number
-    ViewRun run;
+    const char* usage;  // "journal J (0..8)"
+    int args;
+    bool live;
+    std::function<ViewRun(const Args& args)> prepare;
 };
 
-const View kViews[] = {
-    {"current-values", true, false,
-     [](OperationContext& c, StatisticsTable& t, RepeatValues& r, int) { return manager::core::ReadCurrentValues(c, t, r); }},
-    {"status", true, false,
-     [](OperationContext& c, StatisticsTable& t, RepeatValues& r, int) { return manager::core::ReadStatus(c, t, r); }},
-    {"status2", true, false,
-     [](OperationContext& c, StatisticsTable& t, RepeatValues& r, int) { return manager::core::ReadStatus2(c, t, r); }},
-    {"journal", false, true,
-     [](OperationContext& c, StatisticsTable& t, RepeatValues&, int j) { return manager::core::ReadEventJournal(c, t, j); }},
-    {"time-history", false, false,
-     [](OperationContext& c, StatisticsTable& t, RepeatValues&, int) { return manager::core::ReadTimeChangeHistory(c, t); }},
-    {"ratio-history", false, false,
-     [](OperationContext& c, StatisticsTable& t, RepeatValues&, int) { return manager::core::ReadRatioChangeHistory(c, t); }},
-};
+template <bool (*Read)(OperationContext&, StatisticsTable&, RepeatValues&)>
+ViewRun Live(const Args&) {
+    return [](OperationContext& c, StatisticsTable& t, RepeatValues& r) { return Read(c, t, r); };
+}
+
+template <bool (*Read)(OperationContext&, StatisticsTable&)>
+ViewRun Once(const Args&) {
+    return [](OperationContext& c, StatisticsTable& t, RepeatValues&) { return Read(c, t); };
+}
+
+ViewRun Journal(const Args& a) {
+    const int j = static_cast<int>(Integer(a[0], "J", 0, manager::core::kJournalCount - 1));
+    return [j](OperationContext& c, StatisticsTable& t, RepeatValues&) { return manager::core::ReadEventJournal(c, t, j); };
+}
+
+const std::vector<View>& Views() {
+    static const std::vector<View> views = {
+        {"current-values", "current-values", 0, true, Live<manager::core::ReadCurrentValues>},
+        {"status", "status", 0, true, Live<manager::core::ReadStatus>},
+        {"status2", "status2", 0, true, Live<manager::core::ReadStatus2>},
+        {"journal", "journal J (0..8)", 1, false, Journal},
+        {"time-history", "time-history", 0, false, Once<manager::core::ReadTimeChangeHistory>},
+        {"ratio-history", "ratio-history", 0, false, Once<manager::core::ReadRatioChangeHistory>},
+    };
+    return views;
+}
+
+std::string ViewList(bool liveOnly) {
+    std::string out;
+    for (const View& v : Views())
+        if (!liveOnly || v.live) out += (out.empty() ? "" : ", ") + std::string(v.usage);
+    return out;
+}
 
 Action TableView(const Args& a) {
     const View* view = nullptr;
-    for (const View& v : kViews)
+    for (const View& v : Views())
         if (a[0] == v.name) view = &v;
-    if (!view)
-        Bad("table: unknown view " + a[0] +
-            " (current-values, status, status2, journal J, time-history, ratio-history)");
+    if (!view) Bad("table: unknown view " + a[0] + " (" + ViewList(false) + ")");
+    // The view's arguments, then the command's own options in pairs.
     std::size_t k = 1;
-    int journal = 0;
-    if (a.size() > 1 && a[1].rfind("--", 0) != 0) {
-        if (!view->journal) Bad(std::string("table ") + view->name + " takes no argument");
-        journal = static_cast<int>(Integer(a[1], "J", 0, manager::core::kJournalCount - 1));
-        k = 2;
-    } else if (view->journal) {
-        Bad("table journal needs J (0..8)");
-    }
+    while (k < a.size() && a[k].rfind("--", 0) != 0) ++k;
+    const Args viewArgs(a.begin() + 1, a.begin() + static_cast<std::ptrdiff_t>(k));
+    if (static_cast<int>(viewArgs.size()) != view->args) Bad(std::string("table ") + view->usage);
     std::string csv;
     int repeat = 0;
     for (; k + 1 < a.size(); k += 2) {
@@ -103,17 +122,17 @@ Action TableView(const Args& a) {
             csv = a[k + 1];
             if (csv.empty()) Bad("--csv needs a file name");
         } else {
-            if (!view->live) Bad("--repeat is for current-values, status and status2");
+            if (!view->live) Bad("--repeat is for " + ViewList(true));
             repeat = static_cast<int>(Integer(a[k + 1], "--repeat", 1, 1000000000));
         }
     }
-    const ViewRun run = view->run;
-    return [run, journal, csv, repeat](Session& s, Output& out) {
+    const ViewRun run = view->prepare(viewArgs);
+    return [run, csv, repeat](Session& s, Output& out) {
         StatisticsTable table;
         RepeatValues r;
         r.RepeatRequestCheckBox = repeat > 0;
         r.MaxRequests = repeat;
-        const std::string status = s.Run([&](OperationContext& ctx) { return run(ctx, table, r, journal); });
+        const std::string status = s.Run([&](OperationContext& ctx) { return run(ctx, table, r); });
         if (!csv.empty()) {
             std::string error;
             if (!manager::core::SaveTableCsv(table, csv, error)) throw Failure{"Не удалось сохранить результаты: " + error};
@@ -135,11 +154,12 @@ void AddViewCommands(CommandTable& t) {
     t.Add(Row("state").Shown("state | status", "state and status records").Runs(StateOrStatus(true)));
     t.Add(Row("status").Runs(StateOrStatus(false)));
     t.Add(Row("phase-values").Shown("phase-values", "per-phase P, Q, U, I, F, K").Runs(PhaseValuesTable));
-    t.Add(Row("table").Takes(1, 2).Owns({"--csv", "--repeat"})
-              .Shown("table VIEW [J] [--csv FILE] [--repeat N]",
-                     "the statistics table as CSV; VIEW: current-values, status, status2, journal J (0..8), "
-                     "time-history, ratio-history; --csv writes the window's CSV file instead; --repeat makes "
-                     "N requests of a live view and prints its final status")
+    int most = 0;
+    for (const View& v : Views()) most = std::max(most, v.args);
+    t.Add(Row("table").Takes(1, 1 + most).Owns({"--csv", "--repeat"})
+              .Shown("table VIEW [ARGS] [--csv FILE] [--repeat N]",
+                     "the statistics table as CSV; VIEW: " + ViewList(false) +
+                         " (--csv: the window's file; --repeat: N requests)")
               .Does(TableView));
 }
 
