@@ -11,6 +11,7 @@
 
 #include "Unit1_Addressing.h"
 #include "Unit1_Commands.h"
+#include "Unit1_Parameters.h"
 #include "Unit1_Views.h"
 #include "common/ui/AppPaths.h"
 
@@ -38,6 +39,8 @@ void TFrmMain::BuildWindow() {
 
     addressingPage_ = new TAddressingPage(*host_);
     PageControl1->addTab(addressingPage_, QStringLiteral("Адресация и параметры доступа"));
+    parametersPage_ = new TParametersPage(*host_);
+    PageControl1->addTab(parametersPage_, QStringLiteral("Параметризация"));
     statisticsPage_ = new TStatisticsPage(*host_, Statistics);
     PageControl1->addTab(statisticsPage_, QStringLiteral("Статистика"));
 

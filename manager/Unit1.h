@@ -10,6 +10,7 @@
 //   Unit1_Connection.cpp  connect and disconnect, settings, the connection line
 //   Unit1_Addressing.*    TAddressingPage, "Адресация и параметры доступа"
 //   Unit1_Access.*        TAccessGroup, "Параметры доступа"
+//   Unit1_Parameters.*    TParametersPage, "Параметризация" and its parameter jobs
 //   Unit1_Commands.*      TAdminCommands, the administrative and service menus
 //   Unit1_Views.*         TStatisticsPage, "Статистика" (the statistics table)
 
@@ -30,6 +31,7 @@ namespace manager {
 
 class TAddressingPage;
 class TAdminCommands;
+class TParametersPage;
 class TStatisticsPage;
 
 // Connection settings kept between runs, and the protocol header texts.
@@ -98,6 +100,7 @@ private:
     std::unique_ptr<TPageHost> host_;
     QTabWidget* PageControl1 = nullptr;
     TAddressingPage* addressingPage_ = nullptr;
+    TParametersPage* parametersPage_ = nullptr;
     TAdminCommands* adminCommands_ = nullptr;
     TStatisticsPage* statisticsPage_ = nullptr;
     QAction* OpenCommunication1 = nullptr;

@@ -7,6 +7,7 @@
 #include "Unit1.h"
 #include "Unit1_Addressing.h"
 #include "Unit1_Commands.h"
+#include "Unit1_Parameters.h"
 #include "Unit1_Views.h"
 #include "common/core/IniFile.h"
 #include "common/ui/UiServices.h"
@@ -98,6 +99,7 @@ void TFrmMain::ShowConnectionState(bool connected) {
     CloseCommunication1->setEnabled(connected);
     addressingPage_->SetConnected(connected, c.ConnectionType);
     adminCommands_->SetConnected(connected);
+    parametersPage_->SetConnected(connected);
     statisticsPage_->SetConnected(connected);
     QString text = QStringLiteral("Подключение не установлено");
     if (connected) {

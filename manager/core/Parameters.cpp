@@ -138,6 +138,28 @@ void UnpackChange(std::uint16_t word, std::string& date, int& hour) {
 
 constexpr char kNoData[] = "Нет данных";
 
+// One record read into the values, pending events let run once after the
+// exchange; false with prefix and the meter's reason, the values untouched.
+template <class Record, class Values>
+bool ReadRecord(OperationContext& ctx, bool (meter34::TMeter::*get)(Record&),
+                void (*decode)(const Record&, Values&), Values& v, const char* prefix) {
+    Record r{};
+    const bool ok = (ctx.Meter().*get)(r);
+    ctx.Hooks.ProcessEvents();
+    if (!ok) return ctx.Fail(prefix);
+    decode(r, v);
+    return true;
+}
+
+// One record written, pending events let run once after the exchange.
+template <class Record>
+bool WriteRecord(OperationContext& ctx, bool (meter34::TMeter::*set)(const Record&), const Record& r,
+                 const char* prefix) {
+    const bool ok = (ctx.Meter().*set)(r);
+    ctx.Hooks.ProcessEvents();
+    return ok || ctx.Fail(prefix);
+}
+
 }  // namespace
 
 // ---- "Параметры" ----
@@ -192,19 +214,13 @@ void DecodeMainParameters(const meter34::MainParameterRecord& r, MainParameterVa
 }
 
 bool ReadMainParameters(OperationContext& ctx, MainParameterValues& v) {
-    meter34::MainParameterRecord r{};
-    const bool ok = ctx.Meter().GetParameters(r);
-    ctx.Hooks.ProcessEvents();
-    if (!ok) return ctx.Fail("Ошибка чтения параметров: ");
-    DecodeMainParameters(r, v);
-    return ctx.Succeed("Параметры прочитаны");
+    return ReadRecord(ctx, &meter34::TMeter::GetParameters, DecodeMainParameters, v, "Ошибка чтения параметров: ") &&
+           ctx.Succeed("Параметры прочитаны");
 }
 
 bool WriteMainParameters(OperationContext& ctx, const MainParameterValues& v) {
-    const bool ok = ctx.Meter().SetParameters(EncodeMainParameters(v));
-    ctx.Hooks.ProcessEvents();
-    if (!ok) return ctx.Fail("Ошибка записи параметров: ");
-    return ctx.Succeed("Параметры записаны");
+    return WriteRecord(ctx, &meter34::TMeter::SetParameters, EncodeMainParameters(v), "Ошибка записи параметров: ") &&
+           ctx.Succeed("Параметры записаны");
 }
 
 // ---- "Дополнительные параметры" ----
@@ -263,12 +279,9 @@ void DecodeAdditionalParameters(const meter34::AdditionalParameterRecord& r, Add
 }
 
 bool ReadAdditionalParameters(OperationContext& ctx, AdditionalParameterValues& v) {
-    meter34::AdditionalParameterRecord r{};
-    const bool ok = ctx.Meter().GetAdditionalParameters(r);
-    ctx.Hooks.ProcessEvents();
-    if (!ok) return ctx.Fail("Ошибка чтения дополнительных параметров: ");
-    DecodeAdditionalParameters(r, v);
-    return ctx.Succeed("Дополнительные параметры прочитаны");
+    return ReadRecord(ctx, &meter34::TMeter::GetAdditionalParameters, DecodeAdditionalParameters, v,
+                      "Ошибка чтения дополнительных параметров: ") &&
+           ctx.Succeed("Дополнительные параметры прочитаны");
 }
 
 bool WriteAdditionalParameters(OperationContext& ctx, const AdditionalParameterValues& v) {
@@ -279,10 +292,8 @@ bool WriteAdditionalParameters(OperationContext& ctx, const AdditionalParameterV
         ctx.StatusText = kPrefix + reason;
         return false;
     }
-    const bool ok = ctx.Meter().SetAdditionalParameters(r);
-    ctx.Hooks.ProcessEvents();
-    if (!ok) return ctx.Fail(kPrefix);
-    return ctx.Succeed("Дополнительные параметры записаны");
+    return WriteRecord(ctx, &meter34::TMeter::SetAdditionalParameters, r, kPrefix) &&
+           ctx.Succeed("Дополнительные параметры записаны");
 }
 
 // ---- "Коэффициенты" ----
@@ -372,19 +383,15 @@ void DecodeSecondGroupParameters(const meter34::SecondGroupParameterRecord& r, S
 }
 
 bool ReadSecondGroupParameters(OperationContext& ctx, SecondGroupParameterValues& v) {
-    meter34::SecondGroupParameterRecord r{};
-    const bool ok = ctx.Meter().GetParameters2(r);
-    ctx.Hooks.ProcessEvents();
-    if (!ok) return ctx.Fail("Ошибка чтения параметров: ");
-    DecodeSecondGroupParameters(r, v);
-    return true;
+    // No text of its own on success.
+    return ReadRecord(ctx, &meter34::TMeter::GetParameters2, DecodeSecondGroupParameters, v,
+                      "Ошибка чтения параметров: ");
 }
 
 bool WriteSecondGroupParameters(OperationContext& ctx, const SecondGroupParameterValues& v) {
-    const bool ok = ctx.Meter().SetParameters2(EncodeSecondGroupParameters(v));
-    ctx.Hooks.ProcessEvents();
-    if (!ok) return ctx.Fail("Ошибка записи параметров: ");
-    return ctx.Succeed("Параметры записаны");
+    return WriteRecord(ctx, &meter34::TMeter::SetParameters2, EncodeSecondGroupParameters(v),
+                       "Ошибка записи параметров: ") &&
+           ctx.Succeed("Параметры записаны");
 }
 
 }  // namespace manager::core

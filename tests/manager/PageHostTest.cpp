@@ -6,13 +6,17 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 #include "common/core/FormatSettings.h"
 #include "manager/PageHost.h"
 #include "manager/Unit1_Addressing.h"
+#include "manager/TaskList.h"
 #include "manager/Unit1_Commands.h"
+#include "manager/Unit1_Parameters.h"
 #include "manager/core/Access.h"
 #include "sim/meter34/Emulator.h"
 #include "tests/support/qt/WindowTestEnvironment.h"
@@ -113,4 +117,46 @@ TEST_F(PageHost, TheFirstPageListsThePlcMetersThroughTheHost) {
     EXPECT_EQ(page.Addressing().MeterNumEdit, "777");
     EXPECT_EQ(page.Access().StartSeanceKeyAEdit, "1");
     EXPECT_EQ(page.Exchange().MaxTimeoutEdit, 4000);
+}
+
+TEST_F(PageHost, TheParametersPageTakesTheTabsAndBlocksOfOtherParts) {
+    Start(sim34::Front::Direct, meter34::kSerial);
+    manager::TParametersPage page(host);
+    page.SetConnected(true);
+    ASSERT_EQ(host.menu.size(), 2u);
+    EXPECT_EQ(host.menu[0].first, manager::ParametrizationItem::ReadParameters);
+    EXPECT_EQ(host.menu[0].second->objectName(), "ReadMeterParameters1");
+    EXPECT_EQ(host.menu[1].first, manager::ParametrizationItem::WriteParameters);
+
+    // Tabs of other parts take their places whatever order they come in.
+    page.AddTab(manager::ParametersTab::Protocol, new QWidget, "Протокол параметризации");
+    page.AddTab(manager::ParametersTab::Tariffs, new QWidget, "Тарифы и праздники");
+    auto* tabs = page.findChild<QTabWidget*>("ParametrizationPageControl");
+    ASSERT_EQ(tabs->count(), 4);
+    EXPECT_EQ(tabs->tabText(0), "Основные параметры");
+    EXPECT_EQ(tabs->tabText(1), "Тарифы и праздники");
+    EXPECT_EQ(tabs->tabText(2), "Протокол параметризации");
+    EXPECT_EQ(tabs->tabText(3), "Параметры второй группы");
+
+    // A block plugged into row 2 runs in its place between rows 1 and 4.
+    std::vector<std::string> order;
+    page.SetBlock(manager::core::TariffScheduleRow,
+                  {[&order](manager::core::OperationContext&) {
+                       order.push_back("tariffs");
+                       return true;
+                   },
+                   {}});
+    testsupport::WhenDialogOpens("manager::TFrmTaskList", [](QWidget* d) {
+        auto* rows = d->findChild<QListWidget*>("CheckListBox1");
+        for (int r : {1, 2, 4}) rows->item(r)->setCheckState(Qt::Checked);
+        static_cast<QDialog*>(d)->accept();
+    });
+    page.findChild<QAction*>("ReadMeterParameters1")->trigger();
+    ASSERT_EQ(host.runs.size(), 1u);
+    EXPECT_EQ(host.runs[0].title, "Чтение параметров счетчика");
+    EXPECT_FALSE(host.runs[0].withAccess);
+    EXPECT_EQ(host.runs[0].status, "Чтение параметров выполнено");
+    EXPECT_EQ(order, std::vector<std::string>{"tariffs"});
+    // Row 1 was read as well: the period shows what the meter holds.
+    EXPECT_EQ(page.AdditionalParameters().PeriodComboBox, 6);
 }

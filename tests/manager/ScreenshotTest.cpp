@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QPixmap>
 #include <QTabWidget>
 
 #include "WindowFixture.h"
+#include "manager/TaskList.h"
 #include "sim/meter34/Emulator.h"
 #include "tests/support/Pty.h"
 
@@ -41,6 +44,38 @@ TEST_F(Screenshots, MainWindowConnectionDialogAndRunner) {
         return true;
     });
     w->grab().save(out + "/quorvane-main-connected.png");
+}
+
+TEST_F(Screenshots, ParametrizationPageAfterARead) {
+    const QString out = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");
+    if (out.isEmpty()) GTEST_SKIP() << "QUORVANE_SCREENSHOT_DIR not set";
+    QDir().mkpath(out);
+    sim34::Emulator emu;
+    ASSERT_TRUE(emu.startPty());
+    w->show();
+    ASSERT_TRUE(ConnectSerial(emu.slavePath()));
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
+    Find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    w->grab().save(out + "/quorvane-parameters-empty.png");
+    testsupport::WhenDialogOpens("manager::TFrmTaskList", [out](QWidget* d) {
+        auto& list = *static_cast<manager::TFrmTaskList*>(d);
+        list.SpeedButton2Click(0);
+        list.grab().save(out + "/quorvane-task-list.png");
+        list.accept();
+    });
+    Find<QAction>("ReadMeterParameters1")->trigger();
+    EXPECT_EQ(ui->Last().text, "Чтение параметров выполнено");
+    w->grab().save(out + "/quorvane-parameters-main.png");
+    auto* tabs = Find<QTabWidget>("ParametrizationPageControl");
+    tabs->setCurrentIndex(1);
+    w->grab().save(out + "/quorvane-parameters-second.png");
+    tabs->setCurrentIndex(0);
+    auto* contactor = Find<QListWidget>("ContactorControlCheckListBox");
+    Q_EMIT contactor->customContextMenuRequested(QPoint(10, 10));
+    auto* menu = Find<QMenu>("CheckListPopupMenu");
+    ASSERT_TRUE(menu->isVisible());
+    menu->grab().save(out + "/quorvane-parameters-popup.png");
+    menu->hide();
 }
 
 TEST_F(Screenshots, StatisticsPageAfterEachView) {

@@ -64,7 +64,9 @@ TEST_F(StatsWindow, ThePageAfterTheFirstWithItsControls) {
     auto* pages = Find<QTabWidget>("PageControl1");
     ASSERT_GE(pages->count(), 2);
     EXPECT_EQ(pages->tabText(0), "Адресация и параметры доступа");
-    EXPECT_EQ(pages->tabText(pages->indexOf(Find<QWidget>("StatisticsPage"))), "Статистика");
+    const int statistics = pages->indexOf(Find<QWidget>("StatisticsPage"));
+    EXPECT_EQ(pages->tabText(statistics), "Статистика");
+    EXPECT_EQ(pages->tabText(statistics - 1), "Параметризация");
     const struct {
         const char* name;
         const char* caption;

@@ -10,7 +10,6 @@
 #include "meter34/MeterReadings.h"
 #include "meter34/Structures.h"
 #include "sim/meter34/Emulator.h"
-#include "tests/support/EmulatorLine.h"
 
 using namespace meter34;
 using Bytes = std::vector<std::uint8_t>;
@@ -184,9 +183,14 @@ struct Faulty : ::testing::Test {
         ASSERT_TRUE(emu->startPty());
         common::timings().modemSettleMs = common::timings().modemAfterHangupMs = 20;
         common::timings().modemCloseGuardMs = 80;
-        ConnectionSettings s = testsupport::EmulatorSerial(emu->slavePath(), 400, 2, 20);
+        ConnectionSettings s;
         s.ConnectionType = modem ? kGsmCsd : kSerial;
         s.PhoneOrHost = modem ? "5" : "";
+        s.DevicePath = emu->slavePath();
+        s.BaudRateText = "9600";
+        s.Timeout = 400;
+        s.TryCount = 2;
+        s.RetryPause = 20;
         ASSERT_TRUE(conn.Open(s)) << conn.ErrorText;
         conn.Link->ExtraTimeout = 0;
         std::string status;

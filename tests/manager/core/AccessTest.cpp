@@ -8,35 +8,11 @@
 #include "common/core/Timings.h"
 #include "manager/core/Access.h"
 #include "manager/core/AdminCommands.h"
-#include "sim/meter34/Emulator.h"
-#include "tests/support/EmulatorLine.h"
+#include "tests/manager/core/MeterSim.h"
 
 using namespace manager::core;
 
-namespace {
-
-struct AccessSim : ::testing::Test {
-    std::unique_ptr<sim34::Emulator> emu;
-    meter34::TMeterConnection conn;
-
-    void SetUp() override {
-        emu = std::make_unique<sim34::Emulator>(sim34::Config{});
-        std::string error;
-        ASSERT_TRUE(emu->startPty(&error)) << error;
-        ASSERT_TRUE(conn.Open(testsupport::EmulatorSerial(emu->slavePath(), 300, 1, 10))) << conn.ErrorText;
-        std::string status;
-        ASSERT_TRUE(PrepareAddressing(conn, AddressingValues{"12345", 0, ""}, status)) << status;
-    }
-    // Packet types of the frames the meter received (offset 9, cipher bit dropped).
-    std::vector<int> Types() const {
-        std::vector<int> out;
-        for (const auto& r : emu->requests())
-            if (r.size() > 9 && r[0] == 0x7E) out.push_back(r[9] & 0x7F);
-        return out;
-    }
-};
-
-}  // namespace
+using AccessSim = MeterSim;
 
 TEST_F(AccessSim, TheSessionIsAlwaysClosedAgain) {
     struct Case {

@@ -14,11 +14,6 @@ using stats_test::RowsOf;
 namespace {
 
 struct JournalSim : stats_test::SimMeter {
-    void Restart(std::uint16_t version) {
-        conn.Close();
-        emu.reset();
-        Start(version);
-    }
     static std::uint32_t Packed(int y, int mo, int d, int h, int mi, int s) {
         return sim34::PackDateTime32(*common::DateTime::make(y, mo, d, h, mi, s));
     }
@@ -58,7 +53,8 @@ TEST_F(JournalSim, RecordNumbersDependOnTheMeterVersion) {
         int first, count;
     } cases[] = {{100, 100, 50}, {4, 32, 16}, {3, 32, 16}};
     for (const auto& c : cases) {
-        Restart(c.version);
+        Version(c.version);
+        emu->clearLog();
         auto ctx = Context();
         ASSERT_TRUE(ReadEventJournal(ctx, table, 2)) << ctx.StatusText;
         EXPECT_EQ(ctx.StatusText, "Выполнено!");

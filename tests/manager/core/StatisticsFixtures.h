@@ -15,7 +15,7 @@
 #include "manager/core/Operation.h"
 #include "manager/core/StatisticsTable.h"
 #include "sim/meter34/Emulator.h"
-#include "tests/support/EmulatorLine.h"
+#include "tests/manager/core/MeterSim.h"
 #include "tests/support/MemoryLink.h"
 #include "tests/support/MeterFrames.h"
 
@@ -48,25 +48,17 @@ struct ScriptHooks : common::OperationHooks {
     bool CancelRequested() override { return cancelFrom >= 0 && events >= cancelFrom; }
 };
 
-// The emulated meter 12345 over a pseudo-terminal, one try of 300 ms.
-struct SimMeter : ::testing::Test {
-    std::unique_ptr<sim34::Emulator> emu;
-    meter34::TMeterConnection conn;
+// The emulated meter 12345 (MeterSim.h), of version 4 unless Version says otherwise.
+struct SimMeter : MeterSim {
     ScriptHooks hooks;
     manager::core::StatisticsTable table;
     const common::FormatSettings russian = common::FormatSettings::Russian();
 
-    void Start(std::uint16_t version = 4) {
-        sim34::Config cfg;
-        cfg.version = version;
-        emu = std::make_unique<sim34::Emulator>(cfg);
-        std::string error;
-        ASSERT_TRUE(emu->startPty(&error)) << error;
-        ASSERT_TRUE(conn.Open(testsupport::EmulatorSerial(emu->slavePath(), 300, 1, 10))) << conn.ErrorText;
+    void Version(std::uint16_t version) {
+        emu->setVersion(version);
         std::string status;
         ASSERT_TRUE(conn.PrepareAddressing(12345, version, "", status)) << status;
     }
-    void SetUp() override { Start(); }
     manager::core::OperationContext Context() { return {conn, hooks, russian}; }
     // The command bytes of every request the meter received, in order.
     std::vector<Bytes> Commands() const {
