@@ -12,6 +12,7 @@
 #include "Unit1_Addressing.h"
 #include "Unit1_Commands.h"
 #include "Unit1_Parameters.h"
+#include "Unit1_Views.h"
 #include "common/ui/AppPaths.h"
 
 namespace manager {
@@ -28,7 +29,8 @@ TFrmMain::TFrmMain(const QString& settingsPath, QWidget* parent)
     ShowConnectionState(false);
 }
 
-TFrmMain::~TFrmMain() = default;
+// The pages go before the state they show (the statistics table).
+TFrmMain::~TFrmMain() { delete PageControl1; }
 
 void TFrmMain::BuildWindow() {
     PageControl1 = new QTabWidget(this);
@@ -39,6 +41,8 @@ void TFrmMain::BuildWindow() {
     PageControl1->addTab(addressingPage_, QStringLiteral("Адресация и параметры доступа"));
     parametersPage_ = new TParametersPage(*host_);
     PageControl1->addTab(parametersPage_, QStringLiteral("Параметризация"));
+    statisticsPage_ = new TStatisticsPage(*host_, Statistics);
+    PageControl1->addTab(statisticsPage_, QStringLiteral("Статистика"));
 
     for (int i = 0; i < 2; ++i) {
         statusPanel_[i] = new QLabel(this);

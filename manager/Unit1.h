@@ -12,12 +12,14 @@
 //   Unit1_Access.*        TAccessGroup, "Параметры доступа"
 //   Unit1_Parameters.*    TParametersPage, "Параметризация" and its parameter jobs
 //   Unit1_Commands.*      TAdminCommands, the administrative and service menus
+//   Unit1_Views.*         TStatisticsPage, "Статистика" (the statistics table)
 
 #include <QMainWindow>
 #include <QString>
 #include <memory>
 
 #include "PageHost.h"
+#include "manager/core/StatisticsTable.h"
 #include "meter34/MeterConnection.h"
 
 class QAction;
@@ -30,6 +32,7 @@ namespace manager {
 class TAddressingPage;
 class TAdminCommands;
 class TParametersPage;
+class TStatisticsPage;
 
 // Connection settings kept between runs, and the protocol header texts.
 struct ProgramSettings {
@@ -82,6 +85,8 @@ public:
     meter34::TMeterConnection Connection;
     ProgramSettings Settings;
     QString SettingsPath;
+    // StringGrid1 of the page "Статистика": kept until the next view or exit.
+    core::StatisticsTable Statistics;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +102,7 @@ private:
     TAddressingPage* addressingPage_ = nullptr;
     TParametersPage* parametersPage_ = nullptr;
     TAdminCommands* adminCommands_ = nullptr;
+    TStatisticsPage* statisticsPage_ = nullptr;
     QAction* OpenCommunication1 = nullptr;
     QAction* CloseCommunication1 = nullptr;
     QLabel* statusPanel_[2] = {nullptr, nullptr};

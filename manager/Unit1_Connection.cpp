@@ -8,6 +8,7 @@
 #include "Unit1_Addressing.h"
 #include "Unit1_Commands.h"
 #include "Unit1_Parameters.h"
+#include "Unit1_Views.h"
 #include "common/core/IniFile.h"
 #include "common/ui/UiServices.h"
 
@@ -99,6 +100,7 @@ void TFrmMain::ShowConnectionState(bool connected) {
     addressingPage_->SetConnected(connected, c.ConnectionType);
     adminCommands_->SetConnected(connected);
     parametersPage_->SetConnected(connected);
+    statisticsPage_->SetConnected(connected);
     QString text = QStringLiteral("Подключение не установлено");
     if (connected) {
         if (meter34::IsTcpType(c.ConnectionType))

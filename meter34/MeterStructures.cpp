@@ -80,6 +80,13 @@ std::string Hex2(unsigned value) {
     return buf;
 }
 
+std::string ErrorList(std::uint8_t bits) {
+    std::string errors;
+    for (int b = 0; b < 8; ++b)
+        if (bits & (1 << b)) errors += Hex2(1u << b) + "h ";
+    return errors.empty() ? "Отсутствуют" : errors;
+}
+
 namespace {
 std::string Contactor(std::uint8_t v) {
     switch (v) {
@@ -100,10 +107,7 @@ CaptionRows StateRows(const MeterState& s, std::uint16_t meterVersion) {
     rows.emplace_back("Скорость инт2", Hex2(s[3]));
     rows.emplace_back("LCD mode", Hex2(GetU16LE(s.data() + 4)));
     rows.emplace_back("Текущий тариф", std::to_string(s[6] + 1));
-    std::string errors;
-    for (int b = 0; b < 8; ++b)
-        if (s[7] & (1 << b)) errors += Hex2(1u << b) + "h ";
-    rows.emplace_back("Текущие ошибки", errors.empty() ? "Отсутствуют" : errors);
+    rows.emplace_back("Текущие ошибки", ErrorList(s[7]));
     rows.emplace_back("Всего тарифов", std::to_string(s[9]));
     rows.emplace_back("Типы энергий", Hex2(GetU16LE(s.data() + 10)));
     return rows;

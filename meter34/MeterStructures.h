@@ -69,6 +69,10 @@ CaptionRows StateRows(const MeterState& state, std::uint16_t meterVersion);
 CaptionRows StatusRows(const MeterStatus& status);
 // Upper-case hexadecimal with at least two digits, no prefix (5 -> "05", 256 -> "100").
 std::string Hex2(unsigned value);
+// The errors of a state record or of the error journal: "01h 04h " for bits
+// 0 and 2 (each set bit b as the hexadecimal of 1 << b, "h" and a blank, in
+// rising order), "Отсутствуют" for none.
+std::string ErrorList(std::uint8_t bits);
 
 // Load-profile interval codes 0..7 (after the adjustment for meters below
 // version 100): period in minutes.

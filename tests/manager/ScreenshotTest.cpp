@@ -88,6 +88,36 @@ TEST_F(Screenshots, ParametrizationPageAfterARead) {
     menu->hide();
 }
 
+TEST_F(Screenshots, StatisticsPageAfterEachView) {
+    const QString out = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");
+    if (out.isEmpty()) GTEST_SKIP() << "QUORVANE_SCREENSHOT_DIR not set";
+    QDir().mkpath(out);
+    sim34::Emulator emu;
+    ASSERT_TRUE(emu.startPty());
+    ASSERT_TRUE(ConnectSerial(emu.slavePath()));
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
+    auto* pages = Find<QTabWidget>("PageControl1");
+    pages->setCurrentWidget(Find<QWidget>("StatisticsPage"));
+    w->resize(1000, 620);
+    w->show();
+    w->grab().save(out + "/quorvane-statistics-empty.png");
+    const struct {
+        const char* button;
+        int journal;
+        const char* file;
+    } views[] = {
+        {"GetCurrentValuesButton", 0, "current-values"}, {"GetStatusButton", 0, "status"},
+        {"Button6", 0, "status2"},                       {"Button1", 0, "journal-power"},
+        {"Button1", 1, "journal-voltage"},               {"Button1", 6, "journal-access"},
+        {"Button4", 0, "time-history"},                  {"Button5", 0, "ratio-history"},
+    };
+    for (const auto& v : views) {
+        Find<QComboBox>("EventTypeComboBox")->setCurrentIndex(v.journal);
+        Find<QPushButton>(v.button)->click();
+        w->grab().save(out + "/quorvane-statistics-" + v.file + ".png");
+    }
+}
+
 // The dialogs of the administrative and service menus, each after its first
 // read from the emulated meter (the password and key dialogs read nothing).
 TEST_F(Screenshots, ServiceDialogsAfterTheirFirstRead) {

@@ -134,6 +134,10 @@ struct CommandRow {
     bool addressed = true;
     // Refuses a connection the command cannot run on (the usage error text), or "".
     std::function<std::string(const Options&)> refuse;
+    // Options of this command alone, each with a value ("--csv FILE" or
+    // "--csv=FILE"), taken after its arguments and handed to prepare as the
+    // two words "--csv", "FILE" behind them.
+    std::vector<std::string> ownOptions;
 
     // A row reads as one line of the table:
     //   Row("energy").Takes(4).Shown("energy TYPE TARIFF DATE SLICE", "one energy value (W*h)").Does(Energy)
@@ -159,6 +163,10 @@ struct CommandRow {
     }
     CommandRow& Refuses(std::function<std::string(const Options&)> check) {
         refuse = std::move(check);
+        return *this;
+    }
+    CommandRow& Owns(std::vector<std::string> options) {
+        ownOptions = std::move(options);
         return *this;
     }
 };

@@ -2,6 +2,7 @@
 // commands with their arguments in the order given, from the command table.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 
 #include "Cli.h"
 #include "Records.h"
@@ -87,6 +88,20 @@ std::vector<PlannedCommand> PlanCommands(const std::vector<std::string>& words) 
                 break;
             if (!more) Bad(w + " needs " + std::to_string(row->minArgs) + " argument(s)");
             c.args.push_back(words[++i]);
+        }
+        // Then the command's own options, each with its value.
+        while (i + 1 < words.size()) {
+            const std::string& o = words[i + 1];
+            const std::string name = o.substr(0, o.find('='));
+            if (std::find(row->ownOptions.begin(), row->ownOptions.end(), name) == row->ownOptions.end()) break;
+            ++i;
+            c.args.push_back(name);
+            if (name.size() < o.size()) {
+                c.args.push_back(o.substr(name.size() + 1));
+            } else {
+                if (i + 1 >= words.size()) Bad(name + " needs a value");
+                c.args.push_back(words[++i]);
+            }
         }
         c.action = row->prepare(c.args);
         out.push_back(std::move(c));

@@ -2,9 +2,14 @@
 // the Russian reasons of failures, against the in-process emulator.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
+#include "common/core/AtomicFile.h"
 #include "sim/meter34/Emulator.h"
 #include "tests/support/Child.h"
 #include "tests/support/Loopback.h"
@@ -228,6 +233,94 @@ TEST_F(Cli, ServiceCommandsFailWithTheWindowsTextAndExitCodes) {
     auto c = Run({"calibrate"});
     EXPECT_EQ(Finish(c), 1);
     EXPECT_EQ(c.err, "Ошибка выполнения калибровки: Ошибка устройства\n");
+}
+
+TEST_F(Cli, TablePrintsEachViewAsCsv) {
+    struct Case {
+        std::vector<std::string> view;
+        const char* firstLine;
+        int lines;
+    } cases[] = {
+        {{"current-values"}, "Параметр;Фаза A;Фаза B;Фаза C;\r\n", 7},
+        {{"status"}, "Параметр;Значение;\r\n", 11},
+        {{"status2"}, "Параметр;Значение;\r\n", 18},
+        {{"journal", "6"}, "Дата и время;Тип события;\r\n", 17},
+        {{"time-history"}, "Код оператора;До смены;Установлено;\r\n", 6},
+        {{"ratio-history"}, "Дата время смены;KI;KU;T1;T2;T3;T4;\r\n", 17},
+    };
+    for (const auto& k : cases) {
+        std::vector<std::string> args = {"table"};
+        args.insert(args.end(), k.view.begin(), k.view.end());
+        auto c = Run(args);
+        ASSERT_EQ(Finish(c), 0) << k.view[0] << c.err;
+        EXPECT_EQ(c.out.rfind(k.firstLine, 0), 0u) << c.out;
+        int lines = 0;
+        for (std::size_t p = 0; (p = c.out.find(";\r\n", p)) != std::string::npos; p += 3) ++lines;
+        EXPECT_EQ(lines, k.lines) << k.view[0] << "\n" << c.out;
+        EXPECT_TRUE(c.err.empty()) << c.err;
+    }
+    // Russian numbers: a decimal comma in every measured value.
+    auto c = Run({"table", "current-values"});
+    ASSERT_EQ(Finish(c), 0);
+    const auto f = c.out.find("\r\nF (Hz);");
+    ASSERT_NE(f, std::string::npos) << c.out;
+    EXPECT_EQ(c.out.substr(f + 9, 6).find(','), 2u) << c.out;
+}
+
+TEST_F(Cli, TableWritesTheCsvFileAndRepeatsLiveViews) {
+    char dir[] = "/tmp/qcli-table-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(dir));
+    const std::string path = std::string(dir) + "/status2.csv";
+    auto c = Run({"table", "status2", "--csv", path});
+    ASSERT_EQ(Finish(c), 0) << c.err;
+    EXPECT_TRUE(c.out.empty()) << c.out;
+    std::string bytes, error;
+    ASSERT_TRUE(common::ReadWholeFile(path, bytes, error)) << error;
+    // "Параметр;Значение;" CR LF "LCD mode 2;" in Windows-1251.
+    const std::string head = "\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0;\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5;\r\nLCD mode 2;";
+    EXPECT_EQ(bytes.rfind(head, 0), 0u);
+    std::remove(path.c_str());
+    ::rmdir(dir);
+
+    const auto before = emu.counters().requests;
+    auto r = Run({"table", "status", "--repeat", "3"});
+    ASSERT_EQ(Finish(r), 0) << r.err;
+    EXPECT_EQ(r.err, "Выполнено\n");
+    EXPECT_EQ(emu.counters().requests - before, 3u);
+    EXPECT_EQ(r.out.rfind("Параметр;Значение;\r\nВерсия;4;\r\n", 0), 0u) << r.out;
+
+    auto j = Run({"--json", "table", "status2", "--repeat=2"});
+    ASSERT_EQ(Finish(j), 0) << j.err;
+    EXPECT_EQ(j.out.rfind("{\"command\":\"table\",\"ok\":true,\"status\":\"Выполнено\",\"table\":[[\"Параметр\",\"Значение\"],", 0),
+              0u)
+        << j.out;
+
+    emu.setSilence(1);
+    auto f = Run({"--tries", "1", "--timeout", "300", "table", "current-values", "--repeat", "5"});
+    EXPECT_EQ(Finish(f), 1);
+    EXPECT_EQ(f.err, "Ошибка: Устройство не ответило на запрос\r\nУспешных запросов: 0\n");
+    EXPECT_TRUE(f.out.empty());
+}
+
+TEST_F(Cli, TableUsageIsCheckedBeforeThePortOpens) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"table"},
+        {"table", "everything"},
+        {"table", "journal"},
+        {"table", "journal", "9"},
+        {"table", "status", "3"},
+        {"table", "journal", "2", "--repeat", "2"},
+        {"table", "status", "--repeat", "0"},
+        {"table", "status", "--csv"},
+        {"table", "status", "--csv="},
+        {"--repeat", "2", "table", "status"},
+    };
+    for (const auto& args : cases) {
+        auto c = Run(args);
+        EXPECT_EQ(Finish(c), 2) << args.back() << c.err;
+        EXPECT_FALSE(c.err.empty());
+    }
+    EXPECT_EQ(emu.counters().bytesIn, 0u);
 }
 
 namespace {
