@@ -1,6 +1,8 @@
 #pragma once
 // TAdminCommands: the menus "Административные функции" and "Сервисные
 // функции", built from the command table of the core (manager/core/AdminCommands.h).
+// A row without a dialog runs its operation; a dialog row opens its dialog
+// (ServiceDialog.h).
 
 #include <QObject>
 #include <vector>

@@ -85,8 +85,18 @@ bool TakeFields(QWidget* root, std::span<const common::Field> fields, QString& e
         } else if (auto* check = qobject_cast<QCheckBox*>(c.widget)) {
             text = check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
         } else if (auto* combo = qobject_cast<QComboBox*>(c.widget)) {
-            text = f.kind == FieldKind::Choice ? QString::number(combo->currentIndex()) : combo->currentText();
-            if (f.kind == FieldKind::Choice && combo->currentIndex() < 0) text.clear();
+            if (f.kind == FieldKind::Choice) {
+                // The index itself: items that are numbers ("1", "2") would
+                // otherwise be read back as item texts.
+                const int index = combo->currentIndex();
+                if (index < -1 || index > f.hi) {
+                    error = QStringLiteral("«%1»: нет пункта %2").arg(Q(f.name)).arg(index);
+                    return false;
+                }
+                *std::get<int*>(f.target) = index;
+                continue;
+            }
+            text = combo->currentText();
         } else if (auto* edit = qobject_cast<QLineEdit*>(c.widget)) {
             text = edit->text();
         } else if (auto* memo = qobject_cast<QPlainTextEdit*>(c.widget)) {

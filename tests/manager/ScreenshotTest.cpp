@@ -9,7 +9,17 @@
 #include <QTabWidget>
 
 #include "WindowFixture.h"
+#include "manager/AdditionalFunctions.h"
+#include "manager/CalibrationCoeff.h"
+#include "manager/CoefficientEdit.h"
+#include "manager/ContactorByTarifStructEdit.h"
+#include "manager/InternetParametersEdit.h"
+#include "manager/LoraPowerEdit.h"
+#include "manager/SetKeys.h"
+#include "manager/SetUserPassword.h"
+#include "manager/SpeedEdit.h"
 #include "manager/TaskList.h"
+#include "manager/VoltageStructEdit.h"
 #include "sim/meter34/Emulator.h"
 #include "tests/support/Pty.h"
 
@@ -105,5 +115,43 @@ TEST_F(Screenshots, StatisticsPageAfterEachView) {
         Find<QComboBox>("EventTypeComboBox")->setCurrentIndex(v.journal);
         Find<QPushButton>(v.button)->click();
         w->grab().save(out + "/quorvane-statistics-" + v.file + ".png");
+    }
+}
+
+// The dialogs of the administrative and service menus, each after its first
+// read from the emulated meter (the password and key dialogs read nothing).
+TEST_F(Screenshots, ServiceDialogsAfterTheirFirstRead) {
+    const QString out = qEnvironmentVariable("QUORVANE_SCREENSHOT_DIR");
+    if (out.isEmpty()) GTEST_SKIP() << "QUORVANE_SCREENSHOT_DIR not set";
+    QDir().mkpath(out);
+    sim34::Emulator emu;
+    ASSERT_TRUE(emu.startPty());
+    ASSERT_TRUE(ConnectSerial(emu.slavePath()));
+    Find<QLineEdit>("MeterNumEdit")->setText("12345");
+    w->show();
+    manager::TPageHost& host = w->Host();
+    auto shoot = [&](manager::TServiceDialog&& d, const char* file) {
+        if (d.findChild<QPushButton*>("OKButton") == nullptr) {
+            EXPECT_TRUE(d.ReadFromMeter()) << file;
+        }
+        d.show();
+        d.grab().save(out + "/" + file);
+    };
+    shoot(manager::TFrmSetUserPassword(host, w.get()), "quorvane-set-user-password.png");
+    shoot(manager::TFrmSetKeys(host, w.get()), "quorvane-set-keys.png");
+    shoot(manager::TFrmSpeedEdit(host, w.get()), "quorvane-speed-edit.png");
+    shoot(manager::TFrmVoltageStructEdit(host, w.get()), "quorvane-voltage-struct-edit.png");
+    shoot(manager::TFrmContactorByTarifStructEdit(host, w.get()), "quorvane-contactor-by-tarif.png");
+    shoot(manager::TFrmInternetParametersEdit(host, w.get()), "quorvane-internet-parameters.png");
+    shoot(manager::TFrmAdditionalFunctions(host, w.get()), "quorvane-additional-functions.png");
+    shoot(manager::TFrmCoefficientEdit(host, w.get()), "quorvane-coefficient-edit.png");
+    shoot(manager::TFrmCalibrationCoeff(host, w.get()), "quorvane-calibration-coeff.png");
+    shoot(manager::TFrmLoraPowerEdit(host, w.get()), "quorvane-lora-power-edit.png");
+    // The menus as they open.
+    for (const char* menu : {"AdminMenu1", "ServiceMode1"}) {
+        auto* m = Find<QMenu>(menu);
+        m->popup(w->mapToGlobal(QPoint(0, 0)));
+        m->grab().save(out + "/quorvane-" + QString::fromLatin1(menu) + ".png");
+        m->hide();
     }
 }

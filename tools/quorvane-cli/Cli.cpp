@@ -135,7 +135,11 @@ manager::core::AccessValues Session::Access() const {
 }
 
 std::string Session::Run(const manager::core::MeterOperation& operation, bool withAccess) {
-    manager::core::OperationContext ctx(c_, common::NoHooks(), common::Formats());
+    // --tries, --timeout and --pause as the exchange values (a command that
+    // changes the link's settings for one exchange restores them from here).
+    const manager::core::ExchangeValues exchange{options_.conn.TryCount, options_.conn.Timeout,
+                                                 options_.conn.RetryPause};
+    manager::core::OperationContext ctx(c_, common::NoHooks(), common::Formats(), exchange);
     const bool ok = withAccess ? manager::core::WithAccess(ctx, Access(), operation) : operation(ctx);
     if (!ok) {
         if (!c_.Link->Connected) throw Failure{kLostLink};

@@ -26,6 +26,7 @@ const RecordTable& Records() {
     static const RecordTable table = [] {
         RecordTable t;
         AddParameterRecords(t);
+        AddServiceRecords(t);
         return t;
     }();
     return table;

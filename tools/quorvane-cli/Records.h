@@ -97,5 +97,6 @@ const RecordTable& Records();
 
 // The records of each feature (in its Commands_<Feature>.cpp).
 void AddParameterRecords(RecordTable& t);
+void AddServiceRecords(RecordTable& t);
 
 }  // namespace qcli

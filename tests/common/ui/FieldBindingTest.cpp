@@ -15,6 +15,7 @@ using common::Field;
 namespace {
 
 constexpr const char* kShifts[] = {"Нет", "По таблице", "По правилу"};
+constexpr const char* kLevels[] = {"1", "2"};
 
 struct Values {
     int InfoTimeEdit = 5;
@@ -22,13 +23,14 @@ struct Values {
     bool ReinitCheckBox = false;
     int TimeShiftComboBox = 1;
     std::string APNEdit = "internet";
+    int LevelComboBox = 0;  // items that are numbers
     bool LCDCheckListBox[3] = {true, false, true};
     common::Fields Fields() {
         common::Fields f = {Field::Integer("InfoTimeEdit", InfoTimeEdit, 0, 255),
                             Field::Integer("CurrentRatioEdit", CurrentRatioEdit, 1, 65535),
                             Field::Tick("ReinitCheckBox", ReinitCheckBox),
                             Field::Choice("TimeShiftComboBox", TimeShiftComboBox, kShifts),
-                            Field::Text("APNEdit", APNEdit, 29)};
+                            Field::Text("APNEdit", APNEdit, 29), Field::Choice("LevelComboBox", LevelComboBox, kLevels)};
         common::AddTicks(f, "LCDCheckListBox", LCDCheckListBox, 3);
         return f;
     }
@@ -50,6 +52,7 @@ TEST(FieldBinding, ValuesToControlsAndBack) {
     auto* reinit = Add<QCheckBox>(form, "ReinitCheckBox");
     auto* shift = Add<QComboBox>(form, "TimeShiftComboBox");
     auto* apn = Add<QLineEdit>(form, "APNEdit");
+    auto* level = Add<QComboBox>(form, "LevelComboBox");
     auto* lcd = Add<QListWidget>(form, "LCDCheckListBox");
     for (const char* row : {"Тариф 1", "Тариф 2", "Тариф 3"}) {
         auto* item = new QListWidgetItem(QString::fromUtf8(row), lcd);
@@ -78,6 +81,7 @@ TEST(FieldBinding, ValuesToControlsAndBack) {
     reinit->setChecked(true);
     shift->setCurrentIndex(2);
     apn->setText("m2m");
+    level->setCurrentIndex(1);
     lcd->item(1)->setCheckState(Qt::Checked);
     QString error;
     ASSERT_TRUE(common::ui::TakeFields(&form, fields, error)) << error.toStdString();
@@ -86,6 +90,7 @@ TEST(FieldBinding, ValuesToControlsAndBack) {
     EXPECT_TRUE(v.ReinitCheckBox);
     EXPECT_EQ(v.TimeShiftComboBox, 2);
     EXPECT_EQ(v.APNEdit, "m2m");
+    EXPECT_EQ(v.LevelComboBox, 1);  // the item "2", not the item whose text is "1"
     EXPECT_TRUE(v.LCDCheckListBox[1]);
 
     ratio->setText("0");

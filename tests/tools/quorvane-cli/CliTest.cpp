@@ -167,6 +167,74 @@ TEST(CliPlc, ListsTheMetersBehindTheStation) {
     EXPECT_NE(c.out.find("datetime: "), std::string::npos) << c.out;
 }
 
+TEST_F(Cli, ServiceCommandsPrintTheTextOfTheirMenuItems) {
+    emu.withMeter([](sim34::MeterModel& m) {
+        m.state().aMinusAllowance = 1;
+        m.calibrationMs = 50;
+    });
+    auto c = Run({"init-memory", "calibrate", "time-check", "indicator-check", "checks-off", "clear-tamper",
+                  "a-minus-check", "a-minus-check", "backlight", "off", "leave-plc", "set-password", "2", "4294967295",
+                  "backlight", "on", "transparent", "exit-transparent"});
+    ASSERT_EQ(Finish(c), 0) << c.err;
+    EXPECT_EQ(c.out,
+              "result: Инициализация памяти выполнена\n"
+              "result: Калибровка выполнена\n"
+              "result: Режим проверки времени активен\n"
+              "result: Режим проверки индикатора активен\n"
+              "result: Выход из режимов проверки выполнен\n"
+              "result: Сброс индикации внешних воздействий выполнен\n"
+              "result: Команда установки режима поверки А- выполнена! Длительность сессии 1 час.\r\nОсталось 0 команд\n"
+              "result: Превышен лимит установки режима поверки А-\n"
+              "result: Смена режима подсветки выполнена\n"
+              "result: Команда покинуть PLC-сеть выполнена\n"
+              "result: Пароль доступа записан\n"
+              "result: Смена режима подсветки выполнена\n"
+              "result: Переход в прозрачный режим выполнен\n"
+              "result: Выход из прозрачного режима выполнен\n");
+    EXPECT_TRUE(c.err.empty()) << c.err;
+    EXPECT_EQ(emu.password(2), 0xFFFFFFFFu);
+    emu.withMeter([](sim34::MeterModel& m) { EXPECT_EQ(m.state().backlight, 1); });
+
+    auto keys = Run({"--json", "set-keys", "7", "-8"});
+    ASSERT_EQ(Finish(keys), 0) << keys.err;
+    EXPECT_EQ(keys.out, "{\"command\":\"set-keys\",\"ok\":true,\"result\":\"Ключи доступа записаны\"}\n");
+    EXPECT_EQ(emu.keyA(), 7u);
+    EXPECT_EQ(emu.keyB(), 0xFFFFFFF8u);
+}
+
+TEST_F(Cli, ServiceCommandsFailWithTheWindowsTextAndExitCodes) {
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+        const char* err;  // the whole of stderr, or its start for a usage error
+    } cases[] = {
+        {{"--key-a", "5", "time-check"}, 1, "Ошибка открытия доступа: Ошибка доступа\n"},
+        {{"--password", "9", "set-keys", "1", "1"}, 1, "Ошибка открытия доступа: Ошибка доступа\n"},
+        {{"--level", "2", "--password", "2", "set-password", "1", "5"}, 1,
+         "Ошибка записи пароля доступа: Нет прав доступа\n"},
+        {{"backlight", "maybe"}, 2, "quorvane-cli: backlight takes on or off\n"},
+        {{"set-password", "3", "1"}, 2, "quorvane-cli: LEVEL: \"3\" is not an integer in 1..2\n"},
+        {{"set-password", "1", "пароль"}, 2,
+         "quorvane-cli: Ошибка записи пароля доступа: неверное значение в поле «Уровень доступа/пароль»\n"},
+        {{"set-keys", "1", "4294967296"}, 2, "quorvane-cli: Ошибка записи ключей доступа: неверное значение в поле «Ключ Б»\n"},
+        {{"set-keys", "1"}, 2, "quorvane-cli: "},
+    };
+    for (const auto& k : cases) {
+        emu.clearLog();
+        auto c = Run(k.args);
+        EXPECT_EQ(Finish(c), k.rc) << c.out;
+        EXPECT_EQ(c.err.rfind(k.err, 0), 0u) << c.err;
+        if (k.rc == 2) {
+            EXPECT_TRUE(emu.rawInput().empty()) << c.err;  // refused before the port was opened
+        }
+    }
+    // A meter that refuses the calibration.
+    emu.forceResult(0x00, 14);
+    auto c = Run({"calibrate"});
+    EXPECT_EQ(Finish(c), 1);
+    EXPECT_EQ(c.err, "Ошибка выполнения калибровки: Ошибка устройства\n");
+}
+
 TEST_F(Cli, TablePrintsEachViewAsCsv) {
     struct Case {
         std::vector<std::string> view;
@@ -366,5 +434,87 @@ TEST_F(Cli, AWriteTheMeterRefusesFailsWithTheBlocksText) {
         EXPECT_EQ(m.state().ratioI, 1);
         EXPECT_EQ(m.state().additional[5], 0x63);
         EXPECT_FALSE(m.sessionOpen());
+    });
+}
+
+TEST_F(Cli, ServiceRecordsByTheirDialogsControls) {
+    auto g = Run({"get", "voltage", "get", "contactor-tariffs", "get", "internet", "get", "functions", "get", "pulses",
+                  "get", "lora", "get", "speed", "ChannelNumberComboBox=Второй", "get", "calibration"});
+    ASSERT_EQ(Finish(g), 0) << g.err;
+    // The emulator's factory records: 175 and 265 V, 2000 pulses, the second channel at 9600 bit/s on PLC.
+    EXPECT_EQ(g.out.rfind("VoltageMinEdit=175\nVoltageMaxEdit=265\n"
+                          "ComboBox1=Включать\nComboBox2=Включать\nComboBox3=Включать\nComboBox4=Включать\n"
+                          "APNEdit=internet\nPortEdit=1234\nIPEdit=0.0.0.0\nEnableGPRSCheckBox=0\n"
+                          "TimeCorrectionCheckBox=0\n"
+                          "total_energy_pulse_thresholdComboBox=2000\nact_onlyCheckBox=0\none_izm_elCheckBox=0\n"
+                          "LoraPowerComboBox=100\n"
+                          "ChannelNumberComboBox=Второй\nChannelSpeedComboBox=9600\nChannelTypeComboBox=PLC модуль\n"
+                          "Channel1CoeffIEdit=",
+                          0),
+              0u)
+        << g.out;
+    EXPECT_NE(g.out.find("\nChannel2CoeffVEdit="), std::string::npos);
+
+    auto s = Run({"set", "voltage", "VoltageMinEdit=180", "VoltageMaxEdit=260", "set", "contactor-tariffs",
+                  "ComboBox2=Отключать", "set", "internet", "APNEdit=m2m", "PortEdit=80", "EnableGPRSCheckBox=1",
+                  "set", "functions", "TimeCorrectionCheckBox=1", "set", "pulses",
+                  "total_energy_pulse_thresholdComboBox=15000", "act_onlyCheckBox=1", "set", "lora",
+                  "LoraPowerComboBox=10", "set", "speed", "ChannelNumberComboBox=Третий", "ChannelSpeedComboBox=115200"});
+    ASSERT_EQ(Finish(s), 0) << s.err;
+    EXPECT_EQ(s.out,
+              "result: Структура напряжений записана\n"
+              "result: Структура управления контактором по тарифам записана\n"
+              "result: Параметры Internet подключения записаны\n"
+              "result: Параметры дополнительных функций записаны\n"
+              "result: Число поверочных импульсов записано\n"
+              "result: Мощность LORA установлена\n"
+              "result: Скорость интерфейса записана\n");
+    emu.withMeter([](sim34::MeterModel& m) {
+        const auto& st = m.state();
+        EXPECT_EQ(AsBytes(st.voltage), (Bytes{0x50, 0x46, 0x90, 0x65, 0xDE, 0xFE}));
+        EXPECT_EQ(AsBytes(st.contactorByTariff), (Bytes{0x00, 0x01, 0x00, 0x00, 0x30, 0x37}));
+        EXPECT_EQ(Bytes(st.apn.begin(), st.apn.begin() + 9), (Bytes{'m', '2', 'm', 0, 'r', 'n', 'e', 't', 0}));
+        EXPECT_EQ(Bytes(st.tcp.begin() + 16, st.tcp.begin() + 24), (Bytes{'8', '0', 0, '4', 0, 0, 1, 0}));
+        EXPECT_EQ(st.functions[0], 1);
+        EXPECT_EQ(Bytes(st.pulses.begin(), st.pulses.begin() + 6), (Bytes{0x00, 0x00, 0xDC, 0x05, 1, 0}));
+        EXPECT_EQ(st.loraPower, 3);
+        EXPECT_EQ(st.speeds[2].code, 8);
+        EXPECT_EQ(st.speeds[2].type, 2);  // as read from that channel
+        EXPECT_FALSE(m.sessionOpen());
+    });
+
+    const std::vector<std::vector<std::string>> refused = {
+        {"set", "internet", "IPEdit=1.2.3.4"},                  // shown, never set
+        {"set", "pulses", "one_izm_elCheckBox=1"},              // shown, never set
+        {"set", "calibration", "Channel1CoeffIEdit=1"},         // read only
+        {"set", "voltage", "VoltageMinEdit=79"},                // 80..275
+        {"set", "internet", "APNEdit=" + std::string(30, 'a')},  // 29 characters and the zero
+        {"set", "internet", "PortEdit=65536"},
+        {"set", "speed", "ChannelSpeedComboBox=300"},
+        {"get", "voltage", "VoltageMinEdit=180"},               // only the speed's channel selects
+    };
+    emu.clearLog();
+    for (const auto& args : refused) {
+        auto c = Run(args);
+        EXPECT_EQ(Finish(c), 2) << args[1] << " " << args[2] << ": " << c.err;
+        EXPECT_FALSE(c.err.empty());
+    }
+    EXPECT_TRUE(emu.rawInput().empty());
+
+    struct Failed {
+        std::vector<std::string> args;
+        const char* err;
+    } failed[] = {
+        {{"set", "speed", "ChannelSpeedComboBox="}, "Ошибка записи скорости интерфейса: не выбрано значение в поле «Скорость (bps)»\n"},
+        {{"--key-a", "5", "set", "lora", "LoraPowerComboBox=50"}, "Ошибка открытия доступа: Ошибка доступа\n"},
+    };
+    for (const auto& f : failed) {
+        auto c = Run(f.args);
+        EXPECT_EQ(Finish(c), 1) << c.out;
+        EXPECT_EQ(c.err, f.err);
+    }
+    emu.withMeter([](sim34::MeterModel& m) {
+        EXPECT_EQ(m.state().loraPower, 3);
+        EXPECT_EQ(m.state().speeds[0].code, 3);
     });
 }
