@@ -29,18 +29,6 @@ constexpr Column kClockColumns[] = {{"Код оператора", 95}, {"До с
 constexpr Column kRatioColumns[] = {{"Дата время смены", 130}, {"KI", 75}, {"KU", 75}, {"T1", 75},
                                     {"T2", 75},               {"T3", 75}, {"T4", 75}};
 
-// One structure of at least size bytes; otherwise StatusText says why.
-bool ReadStructure(OperationContext& ctx, std::uint8_t number, std::uint16_t index, int size, std::uint8_t* data) {
-    int length = 0;
-    if (!ctx.Meter().GetStruct(number, index, length, data)) return ctx.Fail("Ошибка: ");
-    if (length < size) {
-        ctx.StatusText = "Ошибка: неверная длина ответа (" + std::to_string(length) + " байт вместо " +
-                         std::to_string(size) + ")";
-        return false;
-    }
-    return true;
-}
-
 // The text of a code from a short list, or the whole code in decimal.
 std::string Named(unsigned value, std::initializer_list<const char*> names, std::uint8_t code) {
     return value < names.size() ? std::string(names.begin()[value]) : std::to_string(code);
@@ -98,12 +86,12 @@ bool ReadEventJournal(OperationContext& ctx, StatisticsTable& table, int journal
         return false;
     }
     std::uint8_t data[256];
-    if (!ReadStructure(ctx, 11, static_cast<std::uint16_t>(journal), 5, data)) return false;
+    if (!ctx.ReadStructure(11, static_cast<std::uint16_t>(journal), 5, data, "Ошибка: ")) return false;
     const int records = JournalRecords(ctx.Meter().MeterVersion);
     bool ok = true;
     int r = 1;
     for (int k = journal * records; k < journal * records + records; ++k) {
-        if (!ReadStructure(ctx, 12, static_cast<std::uint16_t>(k), 7, data)) {
+        if (!ctx.ReadStructure(12, static_cast<std::uint16_t>(k), 7, data, "Ошибка: ")) {
             ok = false;
             break;
         }
@@ -123,7 +111,7 @@ bool ReadEventJournal(OperationContext& ctx, StatisticsTable& table, int journal
 bool ReadTimeChangeHistory(OperationContext& ctx, StatisticsTable& table) {
     table.Reset(kClockColumns);
     std::uint8_t data[256];
-    if (!ReadStructure(ctx, 17, 0, 50, data)) return false;
+    if (!ctx.ReadStructure(17, 0, 50, data, "Ошибка: ")) return false;
     for (int i = 0; i < 5; ++i) {
         const std::uint8_t* e = data + 3 + 9 * i;
         const int r = i + 1;
@@ -144,7 +132,7 @@ bool ReadRatioChangeHistory(OperationContext& ctx, StatisticsTable& table) {
     for (int i = 0; i < 16 && ok; ++i) {
         const int r = i + 1;
         const auto index = static_cast<std::uint16_t>(i);
-        if (!ReadStructure(ctx, 30, index, 10, data)) {
+        if (!ctx.ReadStructure(30, index, 10, data, "Ошибка: ")) {
             ok = false;
             break;
         }
@@ -158,7 +146,7 @@ bool ReadRatioChangeHistory(OperationContext& ctx, StatisticsTable& table) {
         } else {
             table.SetCell(1, r, std::to_string(GetU16LE(data)));
             table.SetCell(2, r, std::to_string(GetU16LE(data + 2)));
-            if (!ReadStructure(ctx, 31, index, 18, data)) {
+            if (!ctx.ReadStructure(31, index, 18, data, "Ошибка: ")) {
                 ok = false;
                 break;
             }

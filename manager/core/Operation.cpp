@@ -19,4 +19,16 @@ bool OperationContext::Succeed(std::string text) {
     return true;
 }
 
+bool OperationContext::ReadStructure(std::uint8_t number, std::uint16_t index, int size, std::uint8_t* data,
+                                     const std::string& prefix) {
+    int length = 0;
+    if (!Meter().GetStruct(number, index, length, data)) return Fail(prefix);
+    if (length < size) {
+        StatusText = prefix + "неверная длина ответа (" + std::to_string(length) + " байт вместо " +
+                     std::to_string(size) + ")";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace manager::core

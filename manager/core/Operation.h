@@ -36,6 +36,10 @@ struct OperationContext {
     bool Fail(const std::string& prefix);
     // StatusText := text; true.
     bool Succeed(std::string text);
+    // Reads structure number at index into data (it must hold 256 bytes). A
+    // failure sets StatusText to prefix + the meter layer's reason; a reply
+    // shorter than size to prefix + "неверная длина ответа (N байт вместо M)".
+    bool ReadStructure(std::uint8_t number, std::uint16_t index, int size, std::uint8_t* data, const std::string& prefix);
 };
 
 using MeterOperation = std::function<bool(OperationContext&)>;

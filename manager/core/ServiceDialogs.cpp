@@ -6,19 +6,6 @@ namespace manager::core {
 
 namespace {
 
-// Reads structure number (index 0) into data (255 bytes); a reply shorter
-// than the structure fails with prefix and the lengths.
-bool ReadStructure(OperationContext& ctx, std::uint8_t number, int size, std::uint8_t* data, const char* prefix) {
-    int length = 0;
-    if (!ctx.Meter().GetStruct(number, 0, length, data)) return ctx.Fail(prefix);
-    if (length < size) {
-        ctx.StatusText = std::string(prefix) + "неверная длина ответа (" + std::to_string(length) + " байт вместо " +
-                         std::to_string(size) + ")";
-        return false;
-    }
-    return true;
-}
-
 template <std::size_t N>
 bool WriteStructure(OperationContext& ctx, std::uint8_t number, const std::array<std::uint8_t, N>& record,
                     const char* prefix) {
@@ -108,7 +95,7 @@ bool WriteSpeed(OperationContext& ctx, const SpeedValues& v) {
 
 bool ReadVoltage(OperationContext& ctx, VoltageValues& v) {
     std::uint8_t data[256];
-    if (!ReadStructure(ctx, kVoltageStructure, kVoltageSize, data, kVoltageReadError)) return false;
+    if (!ctx.ReadStructure(kVoltageStructure, 0, kVoltageSize, data, kVoltageReadError)) return false;
     DecodeVoltage(data, v);
     return ctx.Succeed("Структура напряжений прочитана");
 }
@@ -120,7 +107,7 @@ bool WriteVoltage(OperationContext& ctx, const VoltageValues& v) {
 
 bool ReadContactorTariffs(OperationContext& ctx, ContactorTariffValues& v) {
     std::uint8_t data[256];
-    if (!ReadStructure(ctx, kContactorTariffStructure, kContactorTariffSize, data, kContactorReadError)) return false;
+    if (!ctx.ReadStructure(kContactorTariffStructure, 0, kContactorTariffSize, data, kContactorReadError)) return false;
     DecodeContactorTariffs(data, v);
     return ctx.Succeed("Структура управления контактором по тарифам прочитана");
 }
@@ -135,11 +122,11 @@ bool WriteContactorTariffs(OperationContext& ctx, const ContactorTariffValues& v
 bool ReadInternet(OperationContext& ctx, InternetValues& v) {
     std::uint8_t data[256];
     InternetValues read = v;
-    if (!ReadStructure(ctx, kApnStructure, kApnSize, data, kApnReadError)) return false;
+    if (!ctx.ReadStructure(kApnStructure, 0, kApnSize, data, kApnReadError)) return false;
     DecodeApn(data, read);
     ctx.StatusText = "Структура APN прочитана";
     ctx.Hooks.SetStep(ctx.StatusText);
-    if (!ReadStructure(ctx, kTcpStructure, kTcpSize, data, kTcpReadError)) return false;
+    if (!ctx.ReadStructure(kTcpStructure, 0, kTcpSize, data, kTcpReadError)) return false;
     DecodeTcp(data, read);
     ctx.StatusText = "Структура TCP прочитана";
     ctx.Hooks.SetStep(ctx.StatusText);
@@ -162,7 +149,7 @@ bool WriteInternet(OperationContext& ctx, const InternetValues& v) {
 
 bool ReadFunctions(OperationContext& ctx, FunctionsValues& v) {
     std::uint8_t data[256];
-    if (!ReadStructure(ctx, kFunctionsStructure, kFunctionsSize, data, kFunctionsReadError)) return false;
+    if (!ctx.ReadStructure(kFunctionsStructure, 0, kFunctionsSize, data, kFunctionsReadError)) return false;
     DecodeFunctions(data, v);
     return ctx.Succeed("Параметры дополнительных функций прочитаны");
 }
@@ -174,7 +161,7 @@ bool WriteFunctions(OperationContext& ctx, const FunctionsValues& v) {
 
 bool ReadPulses(OperationContext& ctx, PulsesValues& v) {
     std::uint8_t data[256];
-    if (!ReadStructure(ctx, kPulsesStructure, kPulsesSize, data, kPulsesReadError)) return false;
+    if (!ctx.ReadStructure(kPulsesStructure, 0, kPulsesSize, data, kPulsesReadError)) return false;
     DecodePulses(data, v);
     return ctx.Succeed("Число поверочных импульсов прочитано");
 }
